@@ -1,0 +1,94 @@
+// CLumetraDlg: construction, initialisation, painting while minimised and the text table.
+#include "LumetraDlg.h"
+
+#include "DataExchange.h"
+#include "IconPlacement.h"
+#include "MessageBox.h"
+#include "ModulePath.h"
+#include "PaintDC.h"
+#include "TextKeys.h"
+#include "resource.h"
+
+namespace {
+constexpr UINT_PTR kPresenceTimer = 1;
+constexpr UINT kFirstPresenceCheckMs = 100;
+
+constexpr COLORREF kBandStartColor = 0x808000; // teal
+constexpr COLORREF kBandEndColor = 0x800000;   // navy
+constexpr COLORREF kPercentTextColor = 0x008000; // green
+} // namespace
+
+const MessageMapEntry<CLumetraDlg> CLumetraDlg::kMessageMap[] = {
+    {WM_PAINT, 0, 0, Crack<&CLumetraDlg::OnPaint>::Call},
+    {WM_QUERYDRAGICON, 0, 0, Crack<&CLumetraDlg::OnQueryDragIcon>::Call},
+};
+
+CLumetraDlg::CLumetraDlg(CWnd* parent)
+    : CDialog(IDD_OSTREL_DIALOG, parent),
+      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+
+bool CLumetraDlg::ProcessMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    return DispatchMessageMap(*this, kMessageMap, message, wParam, lParam, result) ||
+           CDialog::ProcessMessage(message, wParam, lParam, result);
+}
+
+void CLumetraDlg::DoDataExchange(CDataExchange* exchange) {
+    CDialog::DoDataExchange(exchange);
+    DDX_Control(exchange, IDC_PROGRESS, m_progress);
+}
+
+BOOL CLumetraDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+
+    // Each lookup overwrites the text buffer, so each text reaches its window before the next lookup.
+    SetWindowText(LookupText(TextKey::kTitleSection, TextKey::kWindowTitle));
+    SetDlgItemText(IDC_DOWNLOAD, LookupText(TextKey::kControlSection, TextKey::kDownloadCaption));
+    SetDlgItemText(IDCANCEL, LookupText(TextKey::kControlSection, TextKey::kCancelCaption));
+    SetDlgItemText(IDC_STATUS, LookupText(TextKey::kMessageSection, TextKey::kDeviceNotFound));
+
+    m_progress.SetRange(0, 100);
+    m_progress.SetPos(0);
+    m_progress.ShowPercent(TRUE);
+    m_progress.SetStartColor(kBandStartColor);
+    m_progress.SetEndColor(kBandEndColor);
+    m_progress.SetTextColor(kPercentTextColor);
+
+    SetTimer(kPresenceTimer, kFirstPresenceCheckMs);
+    return TRUE;
+}
+
+void CLumetraDlg::OnPaint() {
+    if (!IsIconic()) {
+        CDialog::OnPaint();
+        return;
+    }
+    CPaintDC dc(m_hWnd);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    RECT client;
+    GetClientRect(&client);
+    const IconOrigin origin = CenteredIconOrigin(client.right - client.left, client.bottom - client.top,
+                                                 GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
+    DrawIcon(dc.GetSafeHdc(), origin.x, origin.y, m_hIcon);
+}
+
+HCURSOR CLumetraDlg::OnQueryDragIcon() {
+    return static_cast<HCURSOR>(m_hIcon);
+}
+
+const char* CLumetraDlg::LookupText(const char* section, const char* key) {
+    m_textBuffer[0] = '\0';
+    // The path is built without a length limit: a cut path could name another folder's lang.ini.
+    const std::string exePath = ModuleFileName();
+    if (!exePath.empty()) {
+        const std::string tablePath = FolderOf(exePath) + "lang.ini";
+        GetPrivateProfileStringA(section, key, "", m_textBuffer, sizeof m_textBuffer, tablePath.c_str());
+    }
+    return m_textBuffer;
+}
+
+void CLumetraDlg::ShowTextMessage(const char* key) {
+    AfxMessageBox(LookupText(TextKey::kMessageSection, key), MB_OK, 0);
+}

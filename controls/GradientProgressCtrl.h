@@ -1,0 +1,38 @@
+// CGradientProgressCtrl: a progress bar that keeps its own range, position and colours.
+#pragma once
+
+#include "Wnd.h"
+
+class CGradientProgressCtrl : public CWnd {
+public:
+    CGradientProgressCtrl();
+
+    // Stores the position (any value, no range test) and forwards it to the native control.
+    int SetPos(int position);
+    // Stores both bounds, resets the stored position to the lower bound, and forwards the low 16 bits of each.
+    void SetRange(int lower, int upper);
+
+    void SetStartColor(COLORREF color) { m_startColor = color; }
+    void SetEndColor(COLORREF color) { m_endColor = color; }
+    void SetTextColor(COLORREF color) { m_textColor = color; }
+    void ShowPercent(BOOL show) { m_showPercent = show; }
+
+    int GetLower() const { return m_lower; }
+    int GetUpper() const { return m_upper; }
+    int GetPos() const { return m_position; }
+    COLORREF GetStartColor() const { return m_startColor; }
+    COLORREF GetEndColor() const { return m_endColor; }
+    COLORREF GetBackgroundColor() const { return m_backgroundColor; }
+    COLORREF GetTextColor() const { return m_textColor; }
+    BOOL IsPercentShown() const { return m_showPercent; }
+
+private:
+    int m_lower = 0;
+    int m_upper = 100;
+    int m_position = 0;
+    COLORREF m_startColor = 0x800000;
+    COLORREF m_endColor = 0xFF0000;
+    COLORREF m_backgroundColor;
+    COLORREF m_textColor = 0xFFFFFF;
+    BOOL m_showPercent = FALSE;
+};

@@ -1,0 +1,7 @@
+// Modal message boxes owned by the main window, with the application name as caption.
+#pragma once
+
+#include <windows.h>
+
+// Shows the text; a box type that names no icon gets the exclamation icon.
+int AfxMessageBox(const char* text, UINT type = MB_OK, UINT helpContext = 0);
