@@ -1,0 +1,73 @@
+// The transfer worker's streaming loop.
+#include "TransferLoop.h"
+
+#include <algorithm>
+
+#include "ImageHeader.h"
+
+namespace {
+
+constexpr std::uint32_t kHeaderCommandSize = 20;
+constexpr std::uint32_t kPayloadOffset = 1024;
+constexpr std::uint32_t kMaxChunkSize = 2048;
+// The first attempt and up to 3001 repeats.
+constexpr int kAttemptsPerWrite = 3002;
+constexpr std::uint32_t kHeaderCommandRetryWaitMs = 5;
+constexpr std::uint32_t kChunkRetryWaitMs = 1;
+constexpr std::uint32_t kProgressSteps = 100;
+
+enum class WriteResult { Written, AttemptsExhausted, Stopped };
+
+// The wait follows every failed attempt, the last one too.
+WriteResult WriteWithRetries(TransferLink& link, const std::uint8_t* data, std::uint32_t size,
+                             std::uint32_t retryWaitMs, const std::atomic<bool>& stopRequested) {
+    for (int attempt = 0; attempt < kAttemptsPerWrite; ++attempt) {
+        if (stopRequested.load()) {
+            return WriteResult::Stopped;
+        }
+        if (link.Write(data, size)) {
+            return WriteResult::Written;
+        }
+        link.Wait(retryWaitMs);
+    }
+    return WriteResult::AttemptsExhausted;
+}
+
+} // namespace
+
+TransferOutcome RunTransfer(const std::uint8_t* image, std::uint32_t size, TransferLink& link,
+                            const std::atomic<bool>& stopRequested) {
+    if (size < kImageHeaderSize) {
+        return TransferOutcome::ImageTooShort;
+    }
+    const std::uint8_t* payload = image + kPayloadOffset;
+    const std::uint32_t payloadSize = size - kPayloadOffset;
+    const std::uint32_t divisor = std::max<std::uint32_t>(payloadSize / kProgressSteps, 1);
+
+    if (WriteWithRetries(link, image, kHeaderCommandSize, kHeaderCommandRetryWaitMs, stopRequested) ==
+        WriteResult::Stopped) {
+        return TransferOutcome::Stopped;
+    }
+
+    std::uint32_t offset = 0;
+    std::uint32_t shownPosition = 0;
+    while (offset < payloadSize) {
+        const std::uint32_t chunkSize = std::min(payloadSize - offset, kMaxChunkSize);
+        switch (WriteWithRetries(link, payload + offset, chunkSize, kChunkRetryWaitMs, stopRequested)) {
+        case WriteResult::Stopped:
+            return TransferOutcome::Stopped;
+        case WriteResult::AttemptsExhausted:
+            return TransferOutcome::ChunkFailed;
+        case WriteResult::Written:
+            break;
+        }
+        offset += chunkSize;
+        // The integer divisor makes smaller payloads overshoot (4096 bytes would end at 102).
+        const std::uint32_t position = std::min(offset / divisor, kProgressSteps);
+        if (position != shownPosition) {
+            shownPosition = position;
+            link.Progress(position);
+        }
+    }
+    return TransferOutcome::Complete;
+}
