@@ -16,3 +16,6 @@
 #define IDC_AUX 1007
 
 #define IDM_ABOUTBOX 0x0010
+
+// A control with no identifier of its own; in an extended template it is stored with all 32 bits set.
+#define IDC_STATIC (-1)
