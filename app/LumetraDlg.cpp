@@ -1,6 +1,7 @@
 // CLumetraDlg: construction, initialisation, painting while minimised and the text table.
 #include "LumetraDlg.h"
 
+#include "AboutDlg.h"
 #include "DataExchange.h"
 #include "IconPlacement.h"
 #include "MessageBox.h"
@@ -21,6 +22,7 @@ constexpr COLORREF kPercentTextColor = 0x008000; // green
 const MessageMapEntry<CLumetraDlg> CLumetraDlg::kMessageMap[] = {
     {WM_PAINT, 0, 0, Crack<&CLumetraDlg::OnPaint>::Call},
     {WM_QUERYDRAGICON, 0, 0, Crack<&CLumetraDlg::OnQueryDragIcon>::Call},
+    {WM_SYSCOMMAND, 0, 0, Crack<&CLumetraDlg::OnSysCommand>::Call},
 };
 
 CLumetraDlg::CLumetraDlg(CWnd* parent)
@@ -39,6 +41,8 @@ void CLumetraDlg::DoDataExchange(CDataExchange* exchange) {
 
 BOOL CLumetraDlg::OnInitDialog() {
     CDialog::OnInitDialog();
+
+    AppendAboutEntry(m_hWnd);
 
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
@@ -76,6 +80,16 @@ void CLumetraDlg::OnPaint() {
 
 HCURSOR CLumetraDlg::OnQueryDragIcon() {
     return static_cast<HCURSOR>(m_hIcon);
+}
+
+void CLumetraDlg::OnSysCommand(UINT id, LPARAM lParam) {
+    // The low four bits of a system command are the system's own: any of 0x10 to 0x1F is the About command.
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about;
+        about.DoModal();
+        return;
+    }
+    CDialog::OnSysCommand(id, lParam);
 }
 
 const char* CLumetraDlg::LookupText(const char* section, const char* key) {

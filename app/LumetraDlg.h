@@ -25,6 +25,7 @@ protected:
 private:
     void OnPaint();
     HCURSOR OnQueryDragIcon();
+    void OnSysCommand(UINT id, LPARAM lParam);
 
     static const MessageMapEntry<CLumetraDlg> kMessageMap[];
 
