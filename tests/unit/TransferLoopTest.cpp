@@ -1,6 +1,7 @@
 // The transfer loop's writes, retries, waits, progress positions and outcomes, against a recording link.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -18,8 +19,9 @@ std::vector<std::uint8_t> PatternedImage(std::size_t size) {
 
 // What the device must receive: bytes 0 to 19, then 1024 to the end.
 std::vector<std::uint8_t> ExpectedStream(const std::vector<std::uint8_t>& image) {
-    std::vector<std::uint8_t> stream(image.begin(), image.begin() + 20);
-    stream.insert(stream.end(), image.begin() + 1024, image.end());
+    std::vector<std::uint8_t> stream(20 + image.size() - 1024);
+    std::copy(image.begin(), image.begin() + 20, stream.begin());
+    std::copy(image.begin() + 1024, image.end(), stream.begin() + 20);
     return stream;
 }
 
