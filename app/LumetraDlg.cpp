@@ -14,8 +14,8 @@ namespace {
 constexpr UINT_PTR kPresenceTimer = 1;
 constexpr UINT kFirstPresenceCheckMs = 100;
 
-constexpr COLORREF kBandStartColor = 0x808000; // teal
-constexpr COLORREF kBandEndColor = 0x800000;   // navy
+constexpr COLORREF kBandStartColor = 0x808000;   // teal
+constexpr COLORREF kBandEndColor = 0x800000;     // navy
 constexpr COLORREF kPercentTextColor = 0x008000; // green
 } // namespace
 

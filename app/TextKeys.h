@@ -6,7 +6,7 @@ inline constexpr char kTitleSection[] = "title";
 inline constexpr char kControlSection[] = "control";
 inline constexpr char kMessageSection[] = "message";
 
-inline constexpr char kWindowTitle[] = "100";     // title
+inline constexpr char kWindowTitle[] = "100";      // title
 inline constexpr char kDownloadCaption[] = "1004"; // control
 inline constexpr char kCancelCaption[] = "1001";   // control
 

@@ -3,7 +3,6 @@
 
 #include "Wnd.h"
 
-
 class CDataExchange {
 public:
     explicit CDataExchange(CWnd* dialog) : m_dialog(dialog) {}

@@ -3,8 +3,7 @@
 
 #include <windows.h>
 
-template <class T>
-struct MessageMapEntry {
+template <class T> struct MessageMapEntry {
     UINT message;
     UINT controlId;  // WM_COMMAND only: the control that sends the notification
     UINT notifyCode; // WM_COMMAND only: the notification code
@@ -12,40 +11,34 @@ struct MessageMapEntry {
 };
 
 // Crack<&T::OnSomething>::Call unpacks wParam and lParam for the handler's signature.
-template <auto Member>
-struct Crack;
+template <auto Member> struct Crack;
 
-template <class T, void (T::*Member)()>
-struct Crack<Member> {
+template <class T, void (T::*Member)()> struct Crack<Member> {
     static LRESULT Call(T& self, WPARAM, LPARAM) {
         (self.*Member)();
         return 0;
     }
 };
 
-template <class T, void (T::*Member)(UINT_PTR)>
-struct Crack<Member> {
+template <class T, void (T::*Member)(UINT_PTR)> struct Crack<Member> {
     static LRESULT Call(T& self, WPARAM wParam, LPARAM) {
         (self.*Member)(static_cast<UINT_PTR>(wParam));
         return 0;
     }
 };
 
-template <class T, void (T::*Member)(UINT, LPARAM)>
-struct Crack<Member> {
+template <class T, void (T::*Member)(UINT, LPARAM)> struct Crack<Member> {
     static LRESULT Call(T& self, WPARAM wParam, LPARAM lParam) {
         (self.*Member)(static_cast<UINT>(wParam), lParam);
         return 0;
     }
 };
 
-template <class T, HCURSOR (T::*Member)()>
-struct Crack<Member> {
+template <class T, HCURSOR (T::*Member)()> struct Crack<Member> {
     static LRESULT Call(T& self, WPARAM, LPARAM) { return reinterpret_cast<LRESULT>((self.*Member)()); }
 };
 
-template <class T, BOOL (T::*Member)(HDC)>
-struct Crack<Member> {
+template <class T, BOOL (T::*Member)(HDC)> struct Crack<Member> {
     static LRESULT Call(T& self, WPARAM wParam, LPARAM) { return (self.*Member)(reinterpret_cast<HDC>(wParam)); }
 };
 
