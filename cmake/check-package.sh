@@ -23,9 +23,12 @@ zip="$build/$package.zip"
 [ -f "$zip" ] || fail "no $zip"
 
 unpacked=$(mktemp -d)
+launcher_pid=
 tool_pid=
 cleanup() {
-    [ -n "$tool_pid" ] && kill -KILL "$tool_pid" 2>/dev/null
+    for pid in $tool_pid $launcher_pid; do
+        kill -KILL "$pid" 2>/dev/null || true
+    done
     rm -rf "$unpacked"
 }
 trap cleanup EXIT
@@ -39,34 +42,38 @@ folder="$unpacked/$package"
 title=$(tr -d '\r' <"$folder/lang.ini" | awk '/^\[/ { section = $0 } section == "[title]" && /^100=/ { print substr($0, 5) }')
 [ -n "$title" ] || fail "the shipped lang.ini has no window title"
 
-# The Wine process keeps the shell's process id, and Wine tags its windows with it (_NET_WM_PID): so the window
-# found is this tool's, not that of another test running the same program.
+# Wine may run the program in a process other than the launcher's. The window's process (_NET_WM_PID) is this copy
+# of the tool when its command line names the unpacked folder: not the window of another test running the tool.
 "${wine_run[@]}" "$folder/$exe" >/dev/null 2>&1 &
-tool_pid=$!
+launcher_pid=$!
 running() {
     local state
-    state=$(ps -o stat= -p "$tool_pid") && [[ $state != *Z* ]]
+    state=$(ps -o stat= -p "$1") && [[ $state != *Z* ]]
 }
-window_of_tool() {
-    local id
+process_of_tool_window() {
+    local id pid
     for id in $(xwininfo -root -tree | grep -F "\"$title\"" | awk '{ print $1 }'); do
-        xprop -id "$id" _NET_WM_PID | grep -qx "_NET_WM_PID(CARDINAL) = $tool_pid" && return 0
+        pid=$(xprop -id "$id" _NET_WM_PID | sed -n 's/^_NET_WM_PID(CARDINAL) = //p')
+        if [ -n "$pid" ] && tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -qF "${unpacked##*/}"; then
+            echo "$pid"
+            return 0
+        fi
     done
     return 1
 }
 for _ in $(seq 300); do
-    window_of_tool && break
-    running || fail "the tool ended before its window appeared"
+    tool_pid=$(process_of_tool_window) && break
     sleep 0.1
 done
-window_of_tool || fail "no window titled \"$title\" appeared"
+[ -n "$tool_pid" ] || fail "no window titled \"$title\" of the unpacked tool appeared"
 
 kill -TERM "$tool_pid"
 for _ in $(seq 100); do
-    running || break
+    running "$tool_pid" || break
     sleep 0.1
 done
-running && fail "the tool did not close"
-wait "$tool_pid" || true
+running "$tool_pid" && fail "the tool did not close"
 tool_pid=
+wait "$launcher_pid" || true
+launcher_pid=
 echo "check-package: $package.zip holds the tool, lang.ini and the user guide; the tool starts and shows \"$title\""
