@@ -3,16 +3,25 @@
 
 #include "AboutDlg.h"
 #include "DataExchange.h"
+#include "DriverLibrary.h"
 #include "IconPlacement.h"
 #include "MessageBox.h"
 #include "ModulePath.h"
 #include "PaintDC.h"
 #include "TextKeys.h"
+#include "TransferMessages.h"
+#include "TransferWorker.h"
 #include "resource.h"
 
 namespace {
 constexpr UINT_PTR kPresenceTimer = 1;
 constexpr UINT kFirstPresenceCheckMs = 100;
+constexpr UINT kDeviceAbsentCheckMs = 800;
+constexpr UINT kDevicePresentCheckMs = 1000;
+
+const char kDriverUnloadedText[] = "TarselUSB.dll unloaded";
+const char kConfirmCloseFallback[] = "A download is still running. If you close now, the device is left without a "
+                                     "complete firmware image. Stop the download and close?";
 
 constexpr COLORREF kBandStartColor = 0x808000;   // teal
 constexpr COLORREF kBandEndColor = 0x800000;     // navy
@@ -23,11 +32,19 @@ const MessageMapEntry<CLumetraDlg> CLumetraDlg::kMessageMap[] = {
     {WM_PAINT, 0, 0, Crack<&CLumetraDlg::OnPaint>::Call},
     {WM_QUERYDRAGICON, 0, 0, Crack<&CLumetraDlg::OnQueryDragIcon>::Call},
     {WM_SYSCOMMAND, 0, 0, Crack<&CLumetraDlg::OnSysCommand>::Call},
+    {WM_TIMER, 0, 0, Crack<&CLumetraDlg::OnTimer>::Call},
+    {WM_COMMAND, IDC_DOWNLOAD, BN_CLICKED, Crack<&CLumetraDlg::OnDownload>::Call},
+    {WM_APP_TRANSFER_PROGRESS, 0, 0, Crack<&CLumetraDlg::OnTransferProgress>::Call},
+    {WM_APP_TRANSFER_END, 0, 0, Crack<&CLumetraDlg::OnTransferEnd>::Call},
 };
 
 CLumetraDlg::CLumetraDlg(CWnd* parent)
     : CDialog(IDD_OSTREL_DIALOG, parent),
       m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+
+// A worker still running here (the window went away without OnCancel) is stopped before the image it streams
+// and the window it reports to are gone.
+CLumetraDlg::~CLumetraDlg() = default;
 
 bool CLumetraDlg::ProcessMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     return DispatchMessageMap(*this, kMessageMap, message, wParam, lParam, result) ||
@@ -105,4 +122,60 @@ const char* CLumetraDlg::LookupText(const char* section, const char* key) {
 
 void CLumetraDlg::ShowTextMessage(const char* key) {
     AfxMessageBox(LookupText(TextKey::kMessageSection, key), MB_OK, 0);
+}
+
+void CLumetraDlg::OnTimer(UINT_PTR id) {
+    if (id == kPresenceTimer && !CheckDevicePresence())
+        return;
+    CDialog::OnTimer(id);
+}
+
+bool CLumetraDlg::CheckDevicePresence() {
+    const DriverCall call = CallOpenDev();
+    if (!call.called) {
+        // Once per outage: the timer keeps firing under the box's own modal loop, and a box per tick would
+        // pile up on the screen.
+        if (!m_driverOutageReported && !m_driverBoxOpen) {
+            m_driverOutageReported = true;
+            m_driverBoxOpen = true;
+            AfxMessageBox(kDriverUnloadedText, MB_OK, 0);
+            m_driverBoxOpen = false;
+        }
+        return false;
+    }
+    m_driverOutageReported = false;
+
+    if (call.result == INVALID_HANDLE_VALUE) {
+        m_deviceFound = false;
+        SetDlgItemText(IDC_STATUS, LookupText(TextKey::kMessageSection, TextKey::kDeviceNotFound));
+        SetTimer(kPresenceTimer, kDeviceAbsentCheckMs);
+    } else {
+        CloseHandle(call.result);
+        m_deviceFound = true;
+        SetDlgItemText(IDC_STATUS, LookupText(TextKey::kMessageSection, TextKey::kDeviceFound));
+        SetDlgItemText(IDC_AUX, "");
+        SetTimer(kPresenceTimer, kDevicePresentCheckMs);
+    }
+    return true;
+}
+
+std::string CLumetraDlg::ExtraText(const char* key, const char* fallback) {
+    const char* text = LookupText(TextKey::kExtraSection, key);
+    return *text ? text : fallback;
+}
+
+void CLumetraDlg::OnCancel() {
+    if (m_transfer && m_transfer->IsRunning()) {
+        const std::string question = ExtraText(TextKey::kConfirmCloseDuringTransfer, kConfirmCloseFallback);
+        if (AfxMessageBox(question.c_str(), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, 0) != IDYES)
+            return;
+        // The worker may have ended while the question was open; then its end message was handled already.
+        if (m_transfer) {
+            m_stoppingTransfer = true;
+            m_transfer->StopAndWait();
+            m_transfer.reset();
+            m_stoppingTransfer = false;
+        }
+    }
+    CDialog::OnCancel();
 }

@@ -1,15 +1,19 @@
 // CLumetraDlg: the main window, controller of the device state, the text table and the progress bar.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "Dialog.h"
 #include "GradientProgressCtrl.h"
 #include "MessageMap.h"
 
+class TransferWorker;
+
 class CLumetraDlg : public CDialog {
 public:
     explicit CLumetraDlg(CWnd* parent = nullptr);
+    ~CLumetraDlg() override;
 
     // Reads the text of (section, key) from lang.ini beside the executable into the one text buffer and
     // returns the buffer; a missing file or key gives the empty text. The next lookup overwrites it.
@@ -21,11 +25,22 @@ protected:
     void DoDataExchange(CDataExchange* exchange) override;
     BOOL OnInitDialog() override;
     bool ProcessMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    // Closing while a transfer runs asks first, and then waits for the worker to stop.
+    void OnCancel() override;
 
 private:
     void OnPaint();
     HCURSOR OnQueryDragIcon();
     void OnSysCommand(UINT id, LPARAM lParam);
+    void OnTimer(UINT_PTR id);
+    void OnDownload();
+    void OnTransferProgress(UINT position, LPARAM);
+    void OnTransferEnd(UINT outcome, LPARAM);
+
+    // One presence check; false when the driver library could not be used.
+    bool CheckDevicePresence();
+    // The text of an "extra" key, or the built-in English text when the table lacks it.
+    std::string ExtraText(const char* key, const char* fallback);
 
     static const MessageMapEntry<CLumetraDlg> kMessageMap[];
 
@@ -34,4 +49,12 @@ private:
     CGradientProgressCtrl m_progress;
     std::string m_imagePath;
     char m_textBuffer[260];
+
+    // Set while a missing driver library has been reported, until the library loads again.
+    bool m_driverOutageReported = false;
+    bool m_driverBoxOpen = false;
+    // The one transfer run, from its start until its end message has been handled.
+    std::unique_ptr<TransferWorker> m_transfer;
+    // Set while closing waits for the worker: its end is handled there, not by the end message.
+    bool m_stoppingTransfer = false;
 };

@@ -12,4 +12,16 @@ inline constexpr char kCancelCaption[] = "1001";   // control
 
 inline constexpr char kDeviceFound[] = "1024";
 inline constexpr char kDeviceNotFound[] = "1025";
+inline constexpr char kDeviceMissing[] = "1021";
+inline constexpr char kNotAnImage[] = "1023";
+inline constexpr char kTransferEnded[] = "1031";
+inline constexpr char kDriverNotLoaded[] = "1032";
+inline constexpr char kUartImage[] = "1033";
+inline constexpr char kImageUnreadable[] = "1034";
+inline constexpr char kNoFileChosen[] = "1035";
+
+// Texts of our own, in a section of their own so that no existing table's keys collide with them.
+inline constexpr char kExtraSection[] = "extra";
+inline constexpr char kTransferFailed[] = "1";
+inline constexpr char kConfirmCloseDuringTransfer[] = "2";
 } // namespace TextKey

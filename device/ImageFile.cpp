@@ -1,0 +1,52 @@
+// Reading a firmware image file: the header read, exclusive, and the whole-file read, shared for reading.
+#include "ImageFile.h"
+
+#include <new>
+
+#include "Handle.h"
+
+bool ReadImageHeader(const std::string& path, ImageHeader& header) {
+    DWORD total = 0;
+    {
+        const FileHandle file(
+            CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.IsValid())
+            return false;
+        while (total < kImageHeaderSize) {
+            DWORD read = 0;
+            if (!ReadFile(file.Get(), header.bytes.data() + total, static_cast<DWORD>(kImageHeaderSize - total), &read,
+                          nullptr))
+                return false;
+            if (read == 0)
+                break;
+            total += read;
+        }
+    } // Closed before any test of the contents.
+    return total == kImageHeaderSize;
+}
+
+ImageLoad LoadImageFile(const std::string& path, ImageData& image) {
+    const FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid())
+        return ImageLoad::OpenFailed;
+
+    // The image may have changed since its header was read: it must still hold a header, and its size must
+    // fit the 32-bit count, or the worker would stream a cut-off image.
+    DWORD sizeHigh = 0;
+    const DWORD size = GetFileSize(file.Get(), &sizeHigh);
+    if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || sizeHigh != 0 || size < kImageHeaderSize)
+        return ImageLoad::Unusable;
+
+    std::unique_ptr<std::uint8_t[]> bytes(new (std::nothrow) std::uint8_t[size]);
+    if (!bytes)
+        return ImageLoad::NoMemory;
+    DWORD read = 0;
+    ReadFile(file.Get(), bytes.get(), size, &read, nullptr);
+    if (read != size)
+        return ImageLoad::ShortRead;
+
+    image.bytes = std::move(bytes);
+    image.size = size;
+    return ImageLoad::Loaded;
+}

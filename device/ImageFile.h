@@ -1,0 +1,29 @@
+// Reading a firmware image file: its header for the tests, then the whole image for the transfer.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "ImageHeader.h"
+
+// Reads the first 1028 bytes, the file opened read-only and exclusively and closed again before the caller
+// tests anything. False when the file cannot be opened or read, or is shorter.
+bool ReadImageHeader(const std::string& path, ImageHeader& header);
+
+// The whole image in memory.
+struct ImageData {
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::uint32_t size = 0;
+};
+
+enum class ImageLoad {
+    Loaded,
+    Unusable,   // now shorter than a header, or too large for a 32-bit count
+    OpenFailed, // the file cannot be opened again
+    NoMemory,
+    ShortRead, // fewer (or other) bytes read than the file's size
+};
+
+// Opens the file again (read sharing) and reads it whole into one block.
+ImageLoad LoadImageFile(const std::string& path, ImageData& image);

@@ -1,0 +1,103 @@
+// The transfer worker: streams the image on its own thread and reports to the main window by posted messages.
+#include "TransferWorker.h"
+
+#include <mmsystem.h>
+
+#include "TransferMessages.h"
+
+// Writes to the pipe, sleeps, and posts progress; runs on the worker thread only.
+class TransferWorker::PipeLink : public TransferLink {
+public:
+    PipeLink(HANDLE pipe, HWND notify, std::atomic<bool>& stop) : m_pipe(pipe), m_notify(notify), m_stop(stop) {}
+
+    bool Write(const std::uint8_t* data, std::uint32_t size) override {
+        DWORD written = 0;
+        if (!WriteFile(m_pipe, data, size, &written, nullptr))
+            return false;
+        if (written != size) {
+            // Part of the chunk reached the device: sending it again would repeat those bytes, so the run
+            // ends here and is reported as failed.
+            m_stop = true;
+            return false;
+        }
+        return true;
+    }
+
+    void Wait(std::uint32_t milliseconds) override { Sleep(milliseconds); }
+
+    // Posted, not sent: the worker never waits on the UI thread, which may itself be waiting for the worker.
+    void Progress(std::uint32_t position) override { PostMessageA(m_notify, WM_APP_TRANSFER_PROGRESS, position, 0); }
+
+private:
+    HANDLE m_pipe;
+    HWND m_notify;
+    std::atomic<bool>& m_stop;
+};
+
+TransferWorker::TransferWorker(ImageData image, FileHandle pipe, HWND notify)
+    : m_image(std::move(image)), m_pipe(std::move(pipe)), m_notify(notify) {}
+
+TransferWorker::~TransferWorker() {
+    if (m_thread.IsValid())
+        StopAndWait();
+}
+
+bool TransferWorker::Start() {
+    m_thread = ThreadHandle(CreateThread(nullptr, 0, &TransferWorker::ThreadMain, this, 0, nullptr));
+    if (m_thread.IsValid())
+        return true;
+    m_image = ImageData();
+    m_pipe.Close();
+    return false;
+}
+
+bool TransferWorker::IsRunning() const {
+    return m_thread.IsValid() && WaitForSingleObject(m_thread.Get(), 0) == WAIT_TIMEOUT;
+}
+
+void TransferWorker::StopAndWait() {
+    m_stop = true;
+    HANDLE thread = m_thread.Get();
+    // A write blocked in the system never returns by itself when the device stops reading; cancel it, and
+    // again after each wait in case the worker had not yet entered the write.
+    while (true) {
+        CancelSynchronousIo(thread);
+        const DWORD waited = MsgWaitForMultipleObjects(1, &thread, FALSE, 50, QS_ALLINPUT);
+        if (waited == WAIT_OBJECT_0)
+            break;
+        // The window keeps painting meanwhile; the worker's own messages stay queued for after the wait.
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, WM_APP_TRANSFER_PROGRESS - 1, PM_REMOVE) ||
+               PeekMessageA(&msg, nullptr, WM_APP_TRANSFER_END + 1, 0xFFFFFFFF, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    m_thread.Close();
+}
+
+void TransferWorker::Join() {
+    WaitForSingleObject(m_thread.Get(), INFINITE);
+    m_thread.Close();
+}
+
+DWORD WINAPI TransferWorker::ThreadMain(void* self) {
+    static_cast<TransferWorker*>(self)->Run();
+    return 0;
+}
+
+void TransferWorker::Run() {
+    // Keeps the system awake, and makes the 1 ms and 5 ms retry waits last about that long rather than a
+    // whole scheduler tick.
+    SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
+    timeBeginPeriod(1);
+
+    PipeLink link(m_pipe.Get(), m_notify, m_stop);
+    const TransferOutcome outcome = RunTransfer(m_image.bytes.get(), m_image.size, link, m_stop);
+
+    m_image = ImageData();
+    m_pipe.Close();
+    timeEndPeriod(1);
+    SetThreadExecutionState(ES_CONTINUOUS);
+    PostMessageA(m_notify, WM_APP_TRANSFER_END, static_cast<WPARAM>(outcome), 0);
+}

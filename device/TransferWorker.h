@@ -1,0 +1,39 @@
+// The transfer worker: one thread that streams one in-memory image to the device's pipe.
+#pragma once
+
+#include <atomic>
+
+#include "Handle.h"
+#include "ImageFile.h"
+#include "TransferLoop.h"
+
+class TransferWorker {
+public:
+    // Takes over the image and the pipe; the worker releases both at its end. `notify` receives the progress
+    // and end messages.
+    TransferWorker(ImageData image, FileHandle pipe, HWND notify);
+    // Stops a worker that still runs and waits for it.
+    ~TransferWorker();
+    TransferWorker(const TransferWorker&) = delete;
+    TransferWorker& operator=(const TransferWorker&) = delete;
+
+    // False when no thread could be started; the image and the pipe are released then.
+    bool Start();
+    bool IsRunning() const;
+    // Asks the worker to stop, cancels a write blocked in the system, and waits for the thread to end while
+    // dispatching this thread's messages (the worker never waits on the UI, but other windows may).
+    void StopAndWait();
+    // Waits for a thread whose end message has arrived.
+    void Join();
+
+private:
+    class PipeLink;
+    static DWORD WINAPI ThreadMain(void* self);
+    void Run();
+
+    ImageData m_image;
+    FileHandle m_pipe;
+    HWND m_notify;
+    std::atomic<bool> m_stop{false};
+    ThreadHandle m_thread;
+};

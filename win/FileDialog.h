@@ -1,0 +1,10 @@
+// The system's open-file dialog for one existing file.
+#pragma once
+
+#include <string>
+
+#include <windows.h>
+
+// `filter` is written with bars, as in "text (*.txt) |*.TXT||". True with the chosen path when the user
+// confirmed with OK; false when they cancelled or the dialog failed.
+bool ChooseFileToOpen(HWND owner, const char* filter, std::string& path);
