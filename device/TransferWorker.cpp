@@ -43,7 +43,7 @@ TransferWorker::~TransferWorker() {
 }
 
 bool TransferWorker::Start() {
-    m_thread = ThreadHandle(CreateThread(nullptr, 0, &TransferWorker::ThreadMain, this, 0, nullptr));
+    m_thread = KernelHandle(CreateThread(nullptr, 0, &TransferWorker::ThreadMain, this, 0, nullptr));
     if (m_thread.IsValid())
         return true;
     m_image = ImageData();

@@ -35,5 +35,5 @@ private:
     FileHandle m_pipe;
     HWND m_notify;
     std::atomic<bool> m_stop{false};
-    ThreadHandle m_thread;
+    KernelHandle m_thread;
 };

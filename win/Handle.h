@@ -41,5 +41,5 @@ inline HANDLE InvalidHandleValue() {
     return INVALID_HANDLE_VALUE;
 }
 
-using ThreadHandle = UniqueHandle<NullHandleValue>;
+using KernelHandle = UniqueHandle<NullHandleValue>;
 using FileHandle = UniqueHandle<InvalidHandleValue>;
