@@ -14,7 +14,7 @@
 
 #include "DevSimNames.h"
 #include "DevSimOptions.h"
-#include "ScopedHandle.h"
+#include "Handle.h"
 
 namespace {
 
@@ -75,25 +75,26 @@ public:
     std::uint64_t Bytes() const { return m_bytes; }
 
 private:
-    static bool OpenFile(const std::string& path, ScopedFileHandle& file) {
+    static bool OpenFile(const std::string& path, FileHandle& file) {
         if (path.empty())
             return true;
-        file.Reset(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file)
+        file =
+            FileHandle(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.IsValid())
             Complain("cannot create " + path + " (error " + std::to_string(GetLastError()) + ")");
         return file.IsValid();
     }
 
-    static bool Append(const ScopedFileHandle& file, const char* data, std::size_t size) {
-        if (!file)
+    static bool Append(const FileHandle& file, const char* data, std::size_t size) {
+        if (!file.IsValid())
             return true;
         DWORD written = 0;
         return WriteFile(file.Get(), data, static_cast<DWORD>(size), &written, nullptr) && written == size;
     }
 
-    ScopedFileHandle m_capture;
-    ScopedFileHandle m_log;
+    FileHandle m_capture;
+    FileHandle m_log;
     std::uint64_t m_writes = 0;
     std::uint64_t m_bytes = 0;
 };
@@ -120,10 +121,10 @@ private:
 
     DevSim::Options m_options;
     std::string m_instance;
-    ScopedFileHandle m_pipe;
-    ScopedKernelHandle m_presence;
-    ScopedKernelHandle m_stop;
-    ScopedKernelHandle m_ioDone;
+    FileHandle m_pipe;
+    KernelHandle m_presence;
+    KernelHandle m_stop;
+    KernelHandle m_ioDone;
     OVERLAPPED m_io{};
     std::vector<char> m_message;
     Recorder m_recorder;
@@ -167,20 +168,20 @@ int Emulator::Run() {
 // before it could touch the first one's events and files.
 bool Emulator::Listen() {
     const std::string pipePath = DevSim::PipePath(m_instance, DevSim::kPipeName);
-    m_pipe.Reset(CreateNamedPipeA(pipePath.c_str(),
-                                  PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE | FILE_FLAG_OVERLAPPED,
-                                  PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
-                                  kPipeOutBufferSize, kPipeInBufferSize, 0, nullptr));
-    if (!m_pipe) {
+    m_pipe = FileHandle(
+        CreateNamedPipeA(pipePath.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE | FILE_FLAG_OVERLAPPED,
+                         PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
+                         kPipeOutBufferSize, kPipeInBufferSize, 0, nullptr));
+    if (!m_pipe.IsValid()) {
         const DWORD error = GetLastError();
         Complain(error == ERROR_ACCESS_DENIED || error == ERROR_PIPE_BUSY
                      ? "an emulator of instance \"" + m_instance + "\" runs already"
                      : "cannot create " + pipePath + " (error " + std::to_string(error) + ")");
         return false;
     }
-    m_stop.Reset(CreateEventA(nullptr, TRUE, FALSE, DevSim::StopEventName(m_instance).c_str()));
-    m_ioDone.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    if (!m_stop || !m_ioDone) {
+    m_stop = KernelHandle(CreateEventA(nullptr, TRUE, FALSE, DevSim::StopEventName(m_instance).c_str()));
+    m_ioDone = KernelHandle(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!m_stop.IsValid() || !m_ioDone.IsValid()) {
         Complain("cannot create events (error " + std::to_string(GetLastError()) + ")");
         return false;
     }
@@ -194,8 +195,8 @@ bool Emulator::Listen() {
 
 // The device is attached while the presence object exists; created last, so that "present" means "ready for writes".
 bool Emulator::Plug() {
-    m_presence.Reset(CreateEventA(nullptr, TRUE, FALSE, DevSim::PresenceName(m_instance).c_str()));
-    if (!m_presence) {
+    m_presence = KernelHandle(CreateEventA(nullptr, TRUE, FALSE, DevSim::PresenceName(m_instance).c_str()));
+    if (!m_presence.IsValid()) {
         Complain("cannot create the presence object (error " + std::to_string(GetLastError()) + ")");
         return false;
     }
@@ -205,10 +206,10 @@ bool Emulator::Plug() {
 // Absent first, then the pipe gone: a client never finds the device present without its pipe. A client's pending
 // and next writes fail once the pipe is closed.
 void Emulator::Unplug() {
-    m_presence.Reset();
-    if (m_pipe) {
+    m_presence.Close();
+    if (m_pipe.IsValid()) {
         DisconnectNamedPipe(m_pipe.Get());
-        m_pipe.Reset();
+        m_pipe.Close();
     }
 }
 
@@ -319,16 +320,16 @@ bool Emulator::Pace(std::uint64_t downloadBytes, const LARGE_INTEGER& downloadSt
 
 // Signals the stop event of the instance's emulator and waits until the device has gone.
 int StopRunning(const std::string& instance) {
-    const ScopedKernelHandle stop(OpenEventA(EVENT_MODIFY_STATE, FALSE, DevSim::StopEventName(instance).c_str()));
-    if (!stop) {
+    const KernelHandle stop(OpenEventA(EVENT_MODIFY_STATE, FALSE, DevSim::StopEventName(instance).c_str()));
+    if (!stop.IsValid()) {
         Complain("no emulator of instance \"" + instance + "\" runs");
         return kExitFailure;
     }
     SetEvent(stop.Get());
     const std::string presenceName = DevSim::PresenceName(instance);
     for (int i = 0; i < 500; ++i) {
-        const ScopedKernelHandle presence(OpenEventA(SYNCHRONIZE, FALSE, presenceName.c_str()));
-        if (!presence)
+        const KernelHandle presence(OpenEventA(SYNCHRONIZE, FALSE, presenceName.c_str()));
+        if (!presence.IsValid())
             return kExitDone;
         Sleep(10);
     }

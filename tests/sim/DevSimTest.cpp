@@ -55,20 +55,20 @@ TEST_F(DevSimTest, RecordsEachWriteAsOneMessageAndEndsAfterOneDownload) {
     EXPECT_TRUE(DevicePresent());
 
     // A client that opens the pipe and closes it without writing makes no download.
-    ScopedFileHandle look(CallOpenFile(DevSim::kPipeName));
-    ASSERT_TRUE(look);
-    look.Reset();
+    FileHandle look(CallOpenFile(DevSim::kPipeName));
+    ASSERT_TRUE(look.IsValid());
+    look.Close();
 
     // The library is already released when the handle is written, as in the tool. The next open may find the
     // pipe busy while the emulator listens again.
     const std::vector<std::string> messages = DownloadMessages(3 * 2048 + 904);
-    ScopedFileHandle pipe(CallOpenFile(DevSim::kPipeName));
-    ASSERT_TRUE(pipe);
+    FileHandle pipe(CallOpenFile(DevSim::kPipeName));
+    ASSERT_TRUE(pipe.IsValid());
     BackgroundWriter writer(pipe.Get(), messages);
     ASSERT_TRUE(writer.WaitDone());
     EXPECT_EQ(writer.Error(), static_cast<DWORD>(ERROR_SUCCESS));
     EXPECT_EQ(writer.Written(), messages.size());
-    pipe.Reset();
+    pipe.Close();
 
     EXPECT_EQ(device.WaitForExit(), 0) << device.Output();
     EXPECT_EQ(device.WaitForLine("download"), "ostrel-devsim: download writes=5 bytes=7068");
@@ -87,8 +87,8 @@ TEST_F(DevSimTest, ServesDownloadAfterDownloadUntilStopped) {
     const std::vector<std::vector<std::string>> downloads{DownloadMessages(4096), {std::string(100000, 'x'), "y"}};
     std::string expected;
     for (const std::vector<std::string>& messages : downloads) {
-        ScopedFileHandle pipe(CallOpenFile(DevSim::kPipeName));
-        ASSERT_TRUE(pipe);
+        FileHandle pipe(CallOpenFile(DevSim::kPipeName));
+        ASSERT_TRUE(pipe.IsValid());
         BackgroundWriter writer(pipe.Get(), messages);
         ASSERT_TRUE(writer.WaitDone());
         EXPECT_EQ(writer.Written(), messages.size());
@@ -124,11 +124,11 @@ TEST_F(DevSimTest, PresenceFollowsTheEmulatorOfTheInstance) {
         SetEnvironmentVariableA(DevSim::kInstanceVariable, m_instance.c_str());
 
         // A second emulator of the instance is refused and leaves the first one's device and log alone.
-        ScopedFileHandle pipe(CallOpenFile(DevSim::kPipeName));
-        ASSERT_TRUE(pipe);
+        FileHandle pipe(CallOpenFile(DevSim::kPipeName));
+        ASSERT_TRUE(pipe.IsValid());
         BackgroundWriter writer(pipe.Get(), {"abc"});
         ASSERT_TRUE(writer.WaitDone());
-        pipe.Reset();
+        pipe.Close();
         ASSERT_NE(device.WaitForLine("download"), "");
         std::string output;
         EXPECT_EQ(RunEmulator(Args(), output), 1);
@@ -156,8 +156,8 @@ TEST_F(DevSimTest, UnplugFailsTheNextWriteAndLeavesTheDeviceAbsent) {
         SCOPED_TRACE(std::string("--unplug-after ") + c.unplugAfter);
         EmulatorProcess device(Args({"--unplug-after", c.unplugAfter}));
         ASSERT_NE(device.WaitForLine("ready"), "") << device.Output();
-        ScopedFileHandle pipe(CallOpenFile(DevSim::kPipeName));
-        ASSERT_TRUE(pipe);
+        FileHandle pipe(CallOpenFile(DevSim::kPipeName));
+        ASSERT_TRUE(pipe.IsValid());
 
         BackgroundWriter writer(pipe.Get(), messages);
         ASSERT_TRUE(writer.WaitDone()) << "a write blocks on an unplugged device";
@@ -179,8 +179,8 @@ TEST_F(DevSimTest, UnplugFailsTheNextWriteAndLeavesTheDeviceAbsent) {
 TEST_F(DevSimTest, StallBlocksTheWriteBeyondTheBufferUntilCancelled) {
     EmulatorProcess device(Args({"--stall-after", "2068"}));
     ASSERT_NE(device.WaitForLine("ready"), "") << device.Output();
-    ScopedFileHandle pipe(CallOpenFile(DevSim::kPipeName));
-    ASSERT_TRUE(pipe);
+    FileHandle pipe(CallOpenFile(DevSim::kPipeName));
+    ASSERT_TRUE(pipe.IsValid());
 
     BackgroundWriter writer(pipe.Get(), DownloadMessages(10 * 2048));
     EXPECT_EQ(device.WaitForLine("stalled"), "ostrel-devsim: stalled bytes=2068");
@@ -210,12 +210,12 @@ TEST_F(DevSimTest, ThrottlePacesTheDeviceAndSoTheWriter) {
     // 49172 bytes at 100000 bytes/s: the device's last read is due after 0.47 s, its end after 0.49 s; the writer's
     // last write, one chunk ahead of the device, after 0.45 s.
     QueryPerformanceCounter(&start);
-    ScopedFileHandle pipe(CallOpenFile(DevSim::kPipeName));
-    ASSERT_TRUE(pipe);
+    FileHandle pipe(CallOpenFile(DevSim::kPipeName));
+    ASSERT_TRUE(pipe.IsValid());
     BackgroundWriter writer(pipe.Get(), DownloadMessages(24 * 2048));
     ASSERT_TRUE(writer.WaitDone());
     QueryPerformanceCounter(&written);
-    pipe.Reset();
+    pipe.Close();
     ASSERT_EQ(device.WaitForExit(), 0) << device.Output();
     QueryPerformanceCounter(&ended);
 

@@ -58,7 +58,7 @@ template <class Function, class... Args> HANDLE CallExport(const char* name, Arg
 } // namespace
 
 EmulatorProcess::EmulatorProcess(const std::vector<std::string>& args) {
-    m_job.Reset(CreateJobObjectA(nullptr, nullptr));
+    m_job = KernelHandle(CreateJobObjectA(nullptr, nullptr));
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     SetInformationJobObject(m_job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
@@ -70,8 +70,8 @@ EmulatorProcess::EmulatorProcess(const std::vector<std::string>& args) {
         ADD_FAILURE() << "CreatePipe failed: " << GetLastError();
         return;
     }
-    m_outputPipe.Reset(readEnd);
-    const ScopedFileHandle childOutput(writeEnd);
+    m_outputPipe = FileHandle(readEnd);
+    const FileHandle childOutput(writeEnd);
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
 
     STARTUPINFOA startup{};
@@ -88,14 +88,14 @@ EmulatorProcess::EmulatorProcess(const std::vector<std::string>& args) {
         ADD_FAILURE() << "cannot start " << commandLine << ": error " << GetLastError();
         return;
     }
-    m_process.Reset(process.hProcess);
-    const ScopedKernelHandle thread(process.hThread);
+    m_process = KernelHandle(process.hProcess);
+    const KernelHandle thread(process.hThread);
     AssignProcessToJobObject(m_job.Get(), process.hProcess);
     ResumeThread(process.hThread);
 }
 
 EmulatorProcess::~EmulatorProcess() {
-    if (m_process && WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT) {
+    if (m_process.IsValid() && WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT) {
         TerminateProcess(m_process.Get(), 1);
         WaitForSingleObject(m_process.Get(), kPatienceMs);
     }
@@ -103,7 +103,7 @@ EmulatorProcess::~EmulatorProcess() {
 
 void EmulatorProcess::ReadOutput() {
     DWORD available = 0;
-    while (m_outputPipe && PeekNamedPipe(m_outputPipe.Get(), nullptr, 0, nullptr, &available, nullptr) &&
+    while (m_outputPipe.IsValid() && PeekNamedPipe(m_outputPipe.Get(), nullptr, 0, nullptr, &available, nullptr) &&
            available > 0) {
         char buffer[4096];
         DWORD got = 0;
@@ -118,7 +118,7 @@ std::string EmulatorProcess::WaitForLine(const std::string& start, int nth, DWOR
     const DWORD began = GetTickCount();
     for (;;) {
         // Looked at before the read: all that an ended process wrote is in the pipe.
-        const bool ended = !m_process || WaitForSingleObject(m_process.Get(), 0) == WAIT_OBJECT_0;
+        const bool ended = !m_process.IsValid() || WaitForSingleObject(m_process.Get(), 0) == WAIT_OBJECT_0;
         ReadOutput();
         const std::string line = NthLine(m_output, wanted, nth);
         if (!line.empty() || ended || GetTickCount() - began >= timeoutMs)
@@ -128,7 +128,7 @@ std::string EmulatorProcess::WaitForLine(const std::string& start, int nth, DWOR
 }
 
 int EmulatorProcess::WaitForExit(DWORD timeoutMs) {
-    if (!m_process)
+    if (!m_process.IsValid())
         return -1;
     const DWORD began = GetTickCount();
     while (WaitForSingleObject(m_process.Get(), 5) == WAIT_TIMEOUT) {
@@ -167,7 +167,7 @@ bool DevicePresent() {
 
 BackgroundWriter::BackgroundWriter(HANDLE pipe, std::vector<std::string> messages)
     : m_pipe(pipe), m_messages(std::move(messages)) {
-    m_thread.Reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
+    m_thread = KernelHandle(CreateThread(nullptr, 0, Run, this, 0, nullptr));
 }
 
 BackgroundWriter::~BackgroundWriter() {

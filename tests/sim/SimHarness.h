@@ -7,13 +7,14 @@
 
 #include <windows.h>
 
-#include "ScopedHandle.h"
+#include "Handle.h"
 
 // Long enough for a slow machine under Wine; a hang ends the test after this instead of at ctest's timeout.
 inline constexpr DWORD kPatienceMs = 10000;
 
-// ostrel-devsim.exe, started from the test's folder (ostrel_put_sim_beside puts it there). Killed when this is destroyed while it still runs, and through
-// a job object also when the test process dies, so that no emulator outlives its test.
+// ostrel-devsim.exe, started from the test's folder (ostrel_put_sim_beside puts it there). Killed when this is
+// destroyed while it still runs, and through a job object also when the test process dies, so that no emulator outlives
+// its test.
 class EmulatorProcess {
 public:
     explicit EmulatorProcess(const std::vector<std::string>& args);
@@ -31,9 +32,9 @@ public:
 private:
     void ReadOutput();
 
-    ScopedKernelHandle m_job;
-    ScopedKernelHandle m_process;
-    ScopedFileHandle m_outputPipe;
+    KernelHandle m_job;
+    KernelHandle m_process;
+    FileHandle m_outputPipe;
     std::string m_output;
 };
 
@@ -72,7 +73,7 @@ private:
     std::vector<std::string> m_messages;
     std::atomic<std::size_t> m_written{0};
     std::atomic<DWORD> m_error{ERROR_SUCCESS};
-    ScopedKernelHandle m_thread;
+    KernelHandle m_thread;
 };
 
 // What the tool writes for a payload of this size: the 20-byte command, then the payload in 2048-byte chunks and a
