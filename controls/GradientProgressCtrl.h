@@ -1,6 +1,7 @@
-// CGradientProgressCtrl: a progress bar that keeps its own range, position and colours.
+// CGradientProgressCtrl: a progress bar that keeps its own range, position and colours and paints its own face.
 #pragma once
 
+#include "MessageMap.h"
 #include "Wnd.h"
 
 class CGradientProgressCtrl : public CWnd {
@@ -26,7 +27,21 @@ public:
     COLORREF GetTextColor() const { return m_textColor; }
     BOOL IsPercentShown() const { return m_showPercent; }
 
+    // Paints the whole face for a client rectangle whose left and top are 0; UI thread only. WM_PAINT lands here,
+    // and tests call it on a memory DC.
+    void Paint(HDC dc, const RECT& client);
+
+protected:
+    bool ProcessMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
 private:
+    void OnPaint();
+    BOOL OnEraseBkgnd(HDC dc);
+    // Bands and background through an off-screen surface, copied to dc before it returns.
+    void PaintGradient(HDC dc, const RECT& client, int fillWidth);
+
+    static const MessageMapEntry<CGradientProgressCtrl> kMessageMap[];
+
     int m_lower = 0;
     int m_upper = 100;
     int m_position = 0;
