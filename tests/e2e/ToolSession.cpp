@@ -1,0 +1,134 @@
+// One end-to-end test's world: folder, emulator, tool.
+#include "ToolSession.h"
+
+#include "resource.h"
+
+namespace {
+
+const char kToolExe[] = "Corvane Ostrel update.exe";
+const char kTextTable[] = "lang.ini";
+const char kDriverLibrary[] = "TarselUSB.dll";
+
+std::string TestFolder() {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    const std::string exe(path, length);
+    return exe.substr(0, exe.find_last_of('\\') + 1);
+}
+
+// The folder holds only files.
+void RemoveFolder(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileA((folder + found.cFileName).c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+} // namespace
+
+void ToolSession::SetUp() {
+    const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    m_instance = ("e2e-" + std::to_string(GetCurrentProcessId()) + "-" + test).substr(0, 64);
+    m_built = TestFolder();
+    const std::string runs = m_built + "runs\\";
+    m_folder = runs + m_instance + "\\";
+    CreateDirectoryA(runs.c_str(), nullptr);
+    RemoveFolder(m_folder);
+    ASSERT_TRUE(CreateDirectoryA(m_folder.c_str(), nullptr)) << m_folder << ": error " << GetLastError();
+    const std::string tool = m_built + "tool\\";
+    ASSERT_TRUE(CopyFileA((tool + kToolExe).c_str(), PathOf(kToolExe).c_str(), FALSE)) << GetLastError();
+    ASSERT_TRUE(CopyFileA((tool + kTextTable).c_str(), PathOf(kTextTable).c_str(), FALSE)) << GetLastError();
+    ASSERT_TRUE(CopyFileA(BuiltFile(kDriverLibrary).c_str(), PathOf(kDriverLibrary).c_str(), FALSE)) << GetLastError();
+}
+
+void ToolSession::TearDown() {
+    m_tool.reset();
+    m_device.reset();
+    // A failed test's folder stays for a look at its capture, log and images.
+    if (!HasFailure())
+        RemoveFolder(m_folder);
+}
+
+std::string ToolSession::PutImage(const std::string& name, const e2e::ImageSpec& spec) {
+    return PutImage(name, e2e::MakeImage(spec));
+}
+
+std::string ToolSession::PutImage(const std::string& name, const std::string& bytes) {
+    const std::string path = PathOf(name);
+    EXPECT_TRUE(e2e::WriteWholeFile(path, bytes)) << path;
+    return path;
+}
+
+bool ToolSession::StartDevice(const std::vector<std::string>& options) {
+    std::vector<std::string> args{"--instance",         m_instance, "--capture",
+                                  PathOf(kCaptureName), "--log",    PathOf(kLogName)};
+    args.insert(args.end(), options.begin(), options.end());
+    m_device = std::make_unique<EmulatorProcess>(args);
+    const bool ready = !m_device->WaitForLine("ready").empty();
+    EXPECT_TRUE(ready) << m_device->Output();
+    return ready;
+}
+
+bool ToolSession::StopDevice() {
+    std::string output;
+    const bool stopped = RunEmulator({"--instance", m_instance, "--stop"}, output) == 0;
+    EXPECT_TRUE(stopped) << output;
+    return stopped;
+}
+
+bool ToolSession::StartTool() {
+    m_tool = std::make_unique<e2e::ToolProcess>(PathOf(kToolExe), m_instance);
+    if (!m_tool->Started()) {
+        ADD_FAILURE() << m_tool->Error();
+        return false;
+    }
+    m_main = e2e::WaitForMainWindow(m_tool->Id());
+    EXPECT_NE(m_main, nullptr) << "no main window";
+    return m_main != nullptr;
+}
+
+std::string ToolSession::Text(const char* section, const char* key) const {
+    return e2e::TextTableEntry(PathOf(kTextTable), section, key);
+}
+
+bool ToolSession::WaitForControlText(int id, const std::string& text, DWORD timeoutMs) const {
+    return e2e::WaitUntil([&] { return Control(id) == text; }, timeoutMs);
+}
+
+HWND ToolSession::OpenFileDialog() {
+    if (!e2e::PostClick(m_main, IDC_DOWNLOAD))
+        return nullptr;
+    return e2e::WaitForFileDialog(m_tool->Id());
+}
+
+bool ToolSession::StartDownload(const std::string& imagePath) {
+    HWND dialog = OpenFileDialog();
+    EXPECT_NE(dialog, nullptr) << "no open-file dialog";
+    const bool chosen = dialog && e2e::ChooseFile(dialog, imagePath);
+    EXPECT_TRUE(chosen) << "cannot choose " << imagePath;
+    return chosen;
+}
+
+bool ToolSession::WaitForRunEnd(int nthDownload) {
+    const bool served = !m_device->WaitForLine("download", nthDownload, 30000).empty();
+    EXPECT_TRUE(served) << m_device->Output();
+    const bool ended = served && e2e::WaitUntil([&] {
+                           return e2e::IsControlEnabled(m_main, IDC_DOWNLOAD) && !Control(IDC_RESULT).empty();
+                       });
+    EXPECT_TRUE(ended) << "the window did not show the end of the run";
+    return ended;
+}
+
+HWND ToolSession::WaitForBox(DWORD timeoutMs) {
+    return e2e::WaitForMessageBox(m_tool->Id(), timeoutMs);
+}
+
+bool ToolSession::Answer(HWND box, int buttonId) {
+    return e2e::PostClick(box, buttonId) && e2e::WaitUntil([box] { return !IsWindowVisible(box); });
+}
