@@ -1,0 +1,327 @@
+// Benchmark: the transfer worker's loop against a plain loop of the same writes on the emulator's pipe, and the rate
+// the worker reaches against an emulator throttled to a USB high-speed rate.
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include "DevSimNames.h"
+#include "Handle.h"
+#include "Module.h"
+#include "TransferLoop.h"
+
+namespace {
+
+constexpr std::uint32_t kCommandSize = 20;
+constexpr std::uint32_t kPayloadOffset = 1024;
+constexpr std::uint32_t kChunkSize = 2048;
+constexpr double kMiB = 1024.0 * 1024.0;
+constexpr DWORD kPatienceMs = 10000;
+
+struct Options {
+    std::uint32_t imageMiB = 64;
+    int rounds = 7;
+    std::uint64_t throttledRate = 40000000;
+};
+
+std::string ProgramFolder() {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    const std::string exe(path, length);
+    return exe.substr(0, exe.find_last_of('\\') + 1);
+}
+
+double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double ThreadCpuSeconds(HANDLE thread) {
+    FILETIME created, exited, kernel, user;
+    if (!GetThreadTimes(thread, &created, &exited, &kernel, &user))
+        return 0;
+    const auto ticks = [](const FILETIME& time) {
+        return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return static_cast<double>(ticks(kernel) + ticks(user)) / 1e7;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// One ostrel-devsim process beside this program, ended with this object.
+class Emulator {
+public:
+    Emulator(const std::string& instance, std::uint64_t throttle) : m_instance(instance) {
+        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+        HANDLE readEnd = nullptr;
+        HANDLE writeEnd = nullptr;
+        if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0))
+            return;
+        m_output = FileHandle(readEnd);
+        const FileHandle childOutput(writeEnd);
+        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+        std::string commandLine = "\"" + ProgramFolder() + "ostrel-devsim.exe\" --instance " + instance;
+        if (throttle)
+            commandLine += " --throttle " + std::to_string(throttle);
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = writeEnd;
+        startup.hStdError = writeEnd;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                            &process))
+            return;
+        m_process = KernelHandle(process.hProcess);
+        const KernelHandle thread(process.hThread);
+    }
+
+    ~Emulator() {
+        if (m_process.IsValid() && WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT) {
+            TerminateProcess(m_process.Get(), 1);
+            WaitForSingleObject(m_process.Get(), kPatienceMs);
+        }
+    }
+    Emulator(const Emulator&) = delete;
+    Emulator& operator=(const Emulator&) = delete;
+
+    // Waits for its line that starts with "ostrel-devsim: " and `start`; empty when none came.
+    std::string WaitForLine(const std::string& start) {
+        const std::string wanted = "ostrel-devsim: " + start;
+        const DWORD began = GetTickCount();
+        while (m_process.IsValid() && GetTickCount() - began < kPatienceMs) {
+            DWORD available = 0;
+            char buffer[4096];
+            DWORD got = 0;
+            if (PeekNamedPipe(m_output.Get(), nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
+                ReadFile(m_output.Get(), buffer, sizeof buffer, &got, nullptr))
+                m_text.append(buffer, got);
+            for (std::size_t begin = 0, end; (end = m_text.find('\n', begin)) != std::string::npos; begin = end + 1) {
+                std::string line = m_text.substr(begin, end - begin);
+                if (!line.empty() && line.back() == '\r')
+                    line.pop_back();
+                if (line.compare(0, wanted.size(), wanted) == 0)
+                    return line;
+            }
+            Sleep(5);
+        }
+        return {};
+    }
+
+    // Asks it to stop the way a user does, so that it prints its summary.
+    std::string Stop() {
+        const KernelHandle stop(OpenEventA(EVENT_MODIFY_STATE, FALSE, DevSim::StopEventName(m_instance).c_str()));
+        if (stop.IsValid())
+            SetEvent(stop.Get());
+        return WaitForLine("summary");
+    }
+
+private:
+    std::string m_instance;
+    KernelHandle m_process;
+    FileHandle m_output;
+    std::string m_text;
+};
+
+// The device's pipe, opened the way the tool opens it: TarselUSB.dll loaded for one call of open_file.
+FileHandle OpenDevicePipe() {
+    const Module library("TarselUSB.dll");
+    const auto openFile = library.Find<HANDLE(__cdecl*)(const char*)>("open_file");
+    return FileHandle(openFile ? openFile(DevSim::kPipeName) : INVALID_HANDLE_VALUE);
+}
+
+// What the tool's worker gives the loop, less the window: WriteFile on the pipe, Sleep, and no progress report.
+class PipeLink : public TransferLink {
+public:
+    explicit PipeLink(HANDLE pipe) : m_pipe(pipe) {}
+    bool Write(const std::uint8_t* data, std::uint32_t size) override {
+        DWORD written = 0;
+        return WriteFile(m_pipe, data, size, &written, nullptr) && written == size;
+    }
+    void Wait(std::uint32_t milliseconds) override { Sleep(milliseconds); }
+    void Progress(std::uint32_t) override {}
+
+private:
+    HANDLE m_pipe;
+};
+
+// The same writes with nothing around them.
+bool PlainLoop(HANDLE pipe, const std::uint8_t* image, std::uint32_t size) {
+    DWORD written = 0;
+    if (!WriteFile(pipe, image, kCommandSize, &written, nullptr))
+        return false;
+    for (std::uint32_t offset = kPayloadOffset; offset < size; offset += kChunkSize) {
+        const std::uint32_t chunk = std::min(size - offset, kChunkSize);
+        if (!WriteFile(pipe, image + offset, chunk, &written, nullptr) || written != chunk)
+            return false;
+    }
+    return true;
+}
+
+struct Run {
+    bool ok = false;
+    double wallSeconds = 0;
+    double cpuSeconds = 0;
+};
+
+// One download of the image on a thread of its own, as the tool's worker runs; timed from the first write to the
+// last, with the thread's processor time.
+class TimedRun {
+public:
+    TimedRun(bool worker, const std::vector<std::uint8_t>& image) : m_worker(worker), m_image(image) {}
+
+    Run Go() {
+        m_pipe = OpenDevicePipe();
+        if (!m_pipe.IsValid())
+            return {};
+        const KernelHandle thread(CreateThread(nullptr, 0, &TimedRun::Main, this, 0, nullptr));
+        if (!thread.IsValid())
+            return {};
+        WaitForSingleObject(thread.Get(), INFINITE);
+        m_pipe.Close();
+        return m_result;
+    }
+
+private:
+    static DWORD WINAPI Main(void* self) {
+        static_cast<TimedRun*>(self)->Stream();
+        return 0;
+    }
+
+    void Stream() {
+        const auto size = static_cast<std::uint32_t>(m_image.size());
+        // Read on the thread itself: Wine has no times for a thread that has ended.
+        const double cpuBefore = ThreadCpuSeconds(GetCurrentThread());
+        LARGE_INTEGER start, end;
+        QueryPerformanceCounter(&start);
+        if (m_worker) {
+            PipeLink link(m_pipe.Get());
+            const std::atomic<bool> stop{false};
+            m_result.ok = RunTransfer(m_image.data(), size, link, stop) == TransferOutcome::Complete;
+        } else {
+            m_result.ok = PlainLoop(m_pipe.Get(), m_image.data(), size);
+        }
+        QueryPerformanceCounter(&end);
+        m_result.wallSeconds = Seconds(start, end);
+        m_result.cpuSeconds = ThreadCpuSeconds(GetCurrentThread()) - cpuBefore;
+    }
+
+    bool m_worker;
+    const std::vector<std::uint8_t>& m_image;
+    FileHandle m_pipe;
+    Run m_result;
+};
+
+bool Parse(int argc, char** argv, Options& options) {
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string name = argv[i];
+        const long long value = std::atoll(argv[i + 1]);
+        if (value <= 0)
+            return false;
+        if (name == "--mib")
+            options.imageMiB = static_cast<std::uint32_t>(std::min(value, 1024LL));
+        else if (name == "--rounds")
+            options.rounds = static_cast<int>(std::min(value, 100LL));
+        else if (name == "--throttle")
+            options.throttledRate = static_cast<std::uint64_t>(value);
+        else
+            return false;
+    }
+    return argc % 2 == 1;
+}
+
+void PrintRun(const char* what, int round, const Run& run, double mib) {
+    std::printf("  round %d %-6s %7.3f s  %7.1f MiB/s  cpu %6.2f ms/MiB\n", round, what, run.wallSeconds,
+                mib / run.wallSeconds, run.cpuSeconds * 1000 / mib);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!Parse(argc, argv, options)) {
+        std::fputs(
+            "Usage: transfer-bench [--mib IMAGE-MiB (64)] [--rounds N (7)] [--throttle BYTES-PER-S (40000000)]\n",
+            stderr);
+        return 2;
+    }
+    std::vector<std::uint8_t> image(static_cast<std::size_t>(options.imageMiB) * 1024 * 1024);
+    std::uint32_t state = 0x2545F491;
+    for (std::uint8_t& byte : image) {
+        state = state * 1664525u + 1013904223u;
+        byte = static_cast<std::uint8_t>(state >> 24);
+    }
+    image[0] = '$';
+    image[1] = 1;
+    const double payloadMiB = static_cast<double>(image.size() - kPayloadOffset + kCommandSize) / kMiB;
+    const std::string instance = "bench-" + std::to_string(GetCurrentProcessId());
+    // The stand-in library finds the emulator through this variable.
+    SetEnvironmentVariableA(DevSim::kInstanceVariable, instance.c_str());
+
+    std::printf("transfer-bench: %u MiB image, %d rounds, worker loop and plain loop alternating\n", options.imageMiB,
+                options.rounds);
+    std::vector<double> workerWall, plainWall, workerCpu, plainCpu, roundRatios;
+    {
+        Emulator device(instance, 0);
+        if (device.WaitForLine("ready").empty()) {
+            std::fputs("transfer-bench: the emulator did not start (ostrel-devsim.exe beside this program?)\n", stderr);
+            return 1;
+        }
+        for (int round = 1; round <= options.rounds; ++round) {
+            // Which goes first alternates, so that neither always meets a freshly listening emulator.
+            for (int turn = 0; turn < 2; ++turn) {
+                const bool worker = (round + turn) % 2 == 0;
+                const Run run = TimedRun(worker, image).Go();
+                if (!run.ok) {
+                    std::fputs("transfer-bench: a download failed\n", stderr);
+                    return 1;
+                }
+                PrintRun(worker ? "worker" : "plain", round, run, payloadMiB);
+                (worker ? workerWall : plainWall).push_back(run.wallSeconds);
+                (worker ? workerCpu : plainCpu).push_back(run.cpuSeconds);
+            }
+            roundRatios.push_back(workerWall.back() / plainWall.back());
+        }
+        std::printf("  emulator: %s\n", device.Stop().c_str());
+    }
+
+    const double worker = Median(workerWall);
+    const double plain = Median(plainWall);
+    std::printf("median worker %.3f s (%.1f MiB/s, cpu %.2f ms/MiB), plain %.3f s (%.1f MiB/s, cpu %.2f ms/MiB)\n",
+                worker, payloadMiB / worker, Median(workerCpu) * 1000 / payloadMiB, plain, payloadMiB / plain,
+                Median(plainCpu) * 1000 / payloadMiB);
+    // The pair of one round met the same background load: the median of the rounds' ratios is the steadier figure.
+    const double ratio = Median(roundRatios);
+    std::printf(
+        "worker / plain: %.4f (%+.2f %%) median of the rounds' ratios, %.4f of the medians; target within 3 %%: "
+        "%s\n",
+        ratio, (ratio - 1) * 100, worker / plain, ratio <= 1.03 ? "met" : "NOT met");
+
+    const std::string throttledInstance = instance + "-throttled";
+    SetEnvironmentVariableA(DevSim::kInstanceVariable, throttledInstance.c_str());
+    Emulator throttled(throttledInstance, options.throttledRate);
+    if (throttled.WaitForLine("ready").empty()) {
+        std::fputs("transfer-bench: the throttled emulator did not start\n", stderr);
+        return 1;
+    }
+    const Run run = TimedRun(true, image).Go();
+    if (!run.ok) {
+        std::fputs("transfer-bench: the throttled download failed\n", stderr);
+        return 1;
+    }
+    const double rate = payloadMiB * kMiB / run.wallSeconds;
+    std::printf("throttled to %.1f MB/s: worker %.3f s, %.2f MB/s (%.1f %% of the rate), cpu %.2f ms/MiB\n",
+                static_cast<double>(options.throttledRate) / 1e6, run.wallSeconds, rate / 1e6,
+                rate * 100 / static_cast<double>(options.throttledRate), run.cpuSeconds * 1000 / payloadMiB);
+    std::printf("  emulator: %s\n", throttled.Stop().c_str());
+    return 0;
+}
