@@ -116,7 +116,17 @@ bool ToolSession::StartDownload(const std::string& imagePath) {
 }
 
 bool ToolSession::WaitForRunEnd(int nthDownload) {
-    const bool served = !m_device->WaitForLine("download", nthDownload, 30000).empty();
+    std::vector<HWND> boxes;
+    const bool served = e2e::WaitUntil(
+        [&] {
+            boxes = e2e::MessageBoxes(m_tool->Id());
+            return !m_device->WaitForLine("download", nthDownload, 0).empty() || !boxes.empty();
+        },
+        30000);
+    if (!boxes.empty()) {
+        ADD_FAILURE() << "the tool shows a message instead: " << e2e::MessageBoxText(boxes.front());
+        return false;
+    }
     EXPECT_TRUE(served) << m_device->Output();
     const bool ended = served && e2e::WaitUntil([&] {
                            return e2e::IsControlEnabled(m_main, IDC_DOWNLOAD) && !Control(IDC_RESULT).empty();
