@@ -18,16 +18,29 @@ inline constexpr std::size_t kMaxInstanceLength = 64;
 inline constexpr char kPipeName[] = "PIPE00";
 
 // Letters, digits, '.', '-' and '_': the name goes into kernel object and pipe names, where '\' is a separator.
-inline bool IsValidInstance(const std::string& instance) {
-    if (instance.empty() || instance.size() > kMaxInstanceLength)
+// Plain C strings, so that the stand-in library needs no C++ library.
+inline bool IsValidInstance(const char* instance) {
+    const std::size_t length = std::strlen(instance);
+    if (length == 0 || length > kMaxInstanceLength)
         return false;
-    for (const char c : instance) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        if (!plain && !std::strchr(".-_", c))
+    for (const char* c = instance; *c; ++c) {
+        const bool plain = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9');
+        if (!plain && !std::strchr(".-_", *c))
             return false;
     }
     return true;
 }
+
+inline bool IsValidInstance(const std::string& instance) {
+    return IsValidInstance(instance.c_str()) && instance.size() == std::strlen(instance.c_str());
+}
+
+// Object names are the prefix, the instance, then the suffix; the pipe's is the prefix, the instance, '-' and the
+// pipe name.
+inline constexpr char kObjectPrefix[] = "Local\\ostrel-devsim-";
+inline constexpr char kPresenceSuffix[] = "-present";
+inline constexpr char kStopSuffix[] = "-stop";
+inline constexpr char kPipePrefix[] = "\\\\.\\pipe\\ostrel-devsim-";
 
 // The instance that the environment names, or the default when the variable is unset or empty; false when it names
 // one that cannot exist. GetEnvironmentVariableA, not getenv: getenv reads the C runtime's copy of the environment,
@@ -43,16 +56,16 @@ inline bool InstanceFromEnvironment(std::string& instance) {
 
 // Exists while the device is attached.
 inline std::string PresenceName(const std::string& instance) {
-    return "Local\\ostrel-devsim-" + instance + "-present";
+    return kObjectPrefix + instance + kPresenceSuffix;
 }
 
 // Signalled to stop the emulator.
 inline std::string StopEventName(const std::string& instance) {
-    return "Local\\ostrel-devsim-" + instance + "-stop";
+    return kObjectPrefix + instance + kStopSuffix;
 }
 
 inline std::string PipePath(const std::string& instance, const std::string& pipeName) {
-    return "\\\\.\\pipe\\ostrel-devsim-" + instance + "-" + pipeName;
+    return kPipePrefix + instance + "-" + pipeName;
 }
 
 } // namespace DevSim

@@ -21,7 +21,8 @@ bool ChooseFileToOpen(HWND owner, const char* filter, std::string& path) {
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.Flags = OFN_FILEMUSTEXIST | OFN_EXPLORER;
+    // No OFN_EXPLORER: without a hook or template the system shows its current style anyway.
+    dialog.Flags = OFN_FILEMUSTEXIST;
     if (!GetOpenFileNameA(&dialog))
         return false;
     path = file.data();

@@ -31,8 +31,11 @@ stop_display() {
 # Creates the prefix if needed and keeps its wineserver running, so that each test process starts fast.
 start_wineserver() {
     local prefix=$1
-    "$root/scripts/wine-run" "$prefix" cmd /c exit >/dev/null 2>&1 || true
+    # The prefix must exist before its server starts; the server must persist before the first program runs, or
+    # the services Wine starts with that program would hold the next test's output open.
+    [ -f "$prefix/.ready" ] || "$root/scripts/wine-run" "$prefix" cmd /c exit >/dev/null 2>&1 || true
     WINEPREFIX=$prefix wineserver -p 2>/dev/null || true
+    "$root/scripts/wine-run" "$prefix" cmd /c exit >/dev/null 2>&1 || true
 }
 
 stop_wineserver() {
