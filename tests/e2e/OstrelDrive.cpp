@@ -23,7 +23,7 @@ const char kUsage[] =
 Starts the tool EXE (its lang.ini beside it) with OSTREL_DEVSIM_INSTANCE=NAME, waits until its window shows the
 device connected, presses the download button, picks FILE in the open-file dialog, waits for the end of the run
 and closes the tool. Prints one line per step, "ostrel-drive: ...". At the checkpoints idle (device connected),
-transfer (the bar at PERCENT, default 50, or later) and done (run ended) it prints "ostrel-drive: checkpoint NAME"
+transfer (the bar at PERCENT, default 50, or later), done (run ended) and about (the About box open) it prints "ostrel-drive: checkpoint NAME"
 and, with --handshake, waits until the file DIR\NAME exists before it goes on.
 Exit status: 0 the window reported every byte written; 1 anything else; 2 usage.
 )";
@@ -138,6 +138,20 @@ int Drive::Run() {
     Say("info \"" + e2e::ControlText(main, IDC_IMAGE_INFO) + "\"");
     if (!Checkpoint("done"))
         return Fail("no answer at checkpoint done");
+
+    // The About box, from the system menu's entry.
+    PostMessageA(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    HWND about = nullptr;
+    if (!e2e::WaitUntil([&] {
+            about = FindWindowA("#32770", "About Download");
+            DWORD owner = 0;
+            GetWindowThreadProcessId(about, &owner);
+            return about && owner == tool.Id() && IsWindowVisible(about);
+        }))
+        return Fail("no About box");
+    if (!Checkpoint("about"))
+        return Fail("no answer at checkpoint about");
+    e2e::PostClick(about, IDOK);
 
     e2e::PostClick(main, IDCANCEL);
     if (!tool.WaitForExit(e2e::kWaitMs))

@@ -29,7 +29,7 @@ const ExpectedControl kControls[] = {
     {IDC_PROGRESS, "msctls_progress32", "", true, {0, 117, 253, 12}},
     {IDC_IMAGE_INFO, "Static", "", true, {1, 98, 252, 12}},
     {IDC_RESULT, "Static", "", true, {7, 133, 246, 19}},
-    {IDC_WEB, "Static", "www.corvane.example", true, {92, 158, 69, 10}},
+    {IDC_WEB, "Static", "corvane.example", true, {92, 158, 69, 10}},
     {IDC_AUX, "Static", "Static", false, {5, 70, 213, 8}},
 };
 
