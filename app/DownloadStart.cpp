@@ -1,6 +1,8 @@
 // CLumetraDlg's download start: the chain of checks that ends in a transfer worker, and the worker's reports.
 #include "LumetraDlg.h"
 
+#include <cstring>
+
 #include "DriverLibrary.h"
 #include "FileDialog.h"
 #include "Handle.h"
@@ -26,7 +28,11 @@ void CLumetraDlg::OnDownload() {
         return;
 
     std::string path;
-    if (!ChooseFileToOpen(m_hWnd, kImageFilter, path)) {
+    const bool chosen = ChooseFileToOpen(m_hWnd, kImageFilter, path);
+    // The window may have been closed while the dialog was open.
+    if (m_closing)
+        return;
+    if (!chosen) {
         ShowTextMessage(TextKey::kNoFileChosen);
         return;
     }
@@ -79,6 +85,11 @@ void CLumetraDlg::OnDownload() {
     case ImageLoad::ShortRead:
         return;
     }
+    // What is sent must be what was tested: the file may have been replaced since its header was read.
+    if (std::memcmp(image.bytes.get(), header.bytes.data(), kImageHeaderSize) != 0) {
+        ShowTextMessage(TextKey::kImageUnreadable);
+        return;
+    }
 
     m_progress.SetPos(0);
     SetDlgItemText(IDC_RESULT, "");
@@ -107,7 +118,8 @@ void CLumetraDlg::OnTransferEnd(UINT outcome, LPARAM) {
     m_transfer->Join();
     m_transfer.reset();
 
-    // Done only when every byte reached the pipe; anything else must not read as success.
+    // Done only when the header command and every payload byte reached the pipe; anything else must not read
+    // as success.
     if (static_cast<TransferOutcome>(outcome) == TransferOutcome::Complete)
         SetDlgItemText(IDC_RESULT, LookupText(TextKey::kMessageSection, TextKey::kTransferEnded));
     else

@@ -8,6 +8,10 @@
 CLumetraApp theApp;
 
 BOOL CLumetraApp::InitInstance() {
+    // The driver library is loaded by its bare name every second; the current folder, which the open-file
+    // dialog moves to wherever an image lies, must not be where it comes from.
+    SetDllDirectoryA("");
+
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
 

@@ -18,6 +18,9 @@ constexpr UINT_PTR kPresenceTimer = 1;
 constexpr UINT kFirstPresenceCheckMs = 100;
 constexpr UINT kDeviceAbsentCheckMs = 800;
 constexpr UINT kDevicePresentCheckMs = 1000;
+// Twice the longest the retries of one write can take (3002 waits of 5 ms): a run with no write done for this
+// long has a device that stopped reading.
+constexpr DWORD kTransferStallLimitMs = 30000;
 
 const char kDriverUnloadedText[] = "TarselUSB.dll unloaded";
 const char kConfirmCloseFallback[] = "A download is still running. If you close now, the device is left without a "
@@ -36,6 +39,7 @@ const MessageMapEntry<CLumetraDlg> CLumetraDlg::kMessageMap[] = {
     {WM_COMMAND, IDC_DOWNLOAD, BN_CLICKED, Crack<&CLumetraDlg::OnDownload>::Call},
     {WM_APP_TRANSFER_PROGRESS, 0, 0, Crack<&CLumetraDlg::OnTransferProgress>::Call},
     {WM_APP_TRANSFER_END, 0, 0, Crack<&CLumetraDlg::OnTransferEnd>::Call},
+    {WM_QUERYENDSESSION, 0, 0, Crack<&CLumetraDlg::OnQueryEndSession>::Call},
 };
 
 CLumetraDlg::CLumetraDlg(CWnd* parent)
@@ -125,6 +129,8 @@ void CLumetraDlg::ShowTextMessage(const char* key) {
 }
 
 void CLumetraDlg::OnTimer(UINT_PTR id) {
+    if (id == kPresenceTimer && m_transfer)
+        m_transfer->CancelIfStalled(kTransferStallLimitMs);
     if (id == kPresenceTimer && !CheckDevicePresence())
         return;
     CDialog::OnTimer(id);
@@ -164,11 +170,14 @@ std::string CLumetraDlg::ExtraText(const char* key, const char* fallback) {
     return *text ? text : fallback;
 }
 
-void CLumetraDlg::OnCancel() {
+bool CLumetraDlg::StopTransferForClose() {
+    // A close already waits for the worker; the window stays usable meanwhile and may be asked again.
+    if (m_stoppingTransfer)
+        return false;
     if (m_transfer && m_transfer->IsRunning()) {
         const std::string question = ExtraText(TextKey::kConfirmCloseDuringTransfer, kConfirmCloseFallback);
         if (AfxMessageBox(question.c_str(), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, 0) != IDYES)
-            return;
+            return false;
         // The worker may have ended while the question was open; then its end message was handled already.
         if (m_transfer) {
             m_stoppingTransfer = true;
@@ -177,5 +186,21 @@ void CLumetraDlg::OnCancel() {
             m_stoppingTransfer = false;
         }
     }
-    CDialog::OnCancel();
+    m_closing = true;
+    return true;
+}
+
+void CLumetraDlg::OnOK() {
+    if (StopTransferForClose())
+        CDialog::OnOK();
+}
+
+void CLumetraDlg::OnCancel() {
+    if (StopTransferForClose())
+        CDialog::OnCancel();
+}
+
+// Logging off in the middle of a transfer would leave the device without a complete image.
+BOOL CLumetraDlg::OnQueryEndSession() {
+    return m_transfer ? FALSE : TRUE;
 }

@@ -26,6 +26,7 @@ protected:
     BOOL OnInitDialog() override;
     bool ProcessMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     // Closing while a transfer runs asks first, and then waits for the worker to stop.
+    void OnOK() override;
     void OnCancel() override;
 
 private:
@@ -36,6 +37,10 @@ private:
     void OnDownload();
     void OnTransferProgress(UINT position, LPARAM);
     void OnTransferEnd(UINT outcome, LPARAM);
+    BOOL OnQueryEndSession();
+
+    // Asks before a running transfer is stopped, then stops it; true when the window may close.
+    bool StopTransferForClose();
 
     // One presence check; false when the driver library could not be used.
     bool CheckDevicePresence();
@@ -57,4 +62,6 @@ private:
     std::unique_ptr<TransferWorker> m_transfer;
     // Set while closing waits for the worker: its end is handled there, not by the end message.
     bool m_stoppingTransfer = false;
+    // Set once the window has agreed to close; a download start under way in a nested modal loop gives up.
+    bool m_closing = false;
 };

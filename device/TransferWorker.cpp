@@ -8,12 +8,14 @@
 // Writes to the pipe, sleeps, and posts progress; runs on the worker thread only.
 class TransferWorker::PipeLink : public TransferLink {
 public:
-    PipeLink(HANDLE pipe, HWND notify, std::atomic<bool>& stop) : m_pipe(pipe), m_notify(notify), m_stop(stop) {}
+    PipeLink(HANDLE pipe, HWND notify, std::atomic<bool>& stop, std::atomic<DWORD>& lastWriteTick)
+        : m_pipe(pipe), m_notify(notify), m_stop(stop), m_lastWriteTick(lastWriteTick) {}
 
     bool Write(const std::uint8_t* data, std::uint32_t size) override {
         DWORD written = 0;
         if (!WriteFile(m_pipe, data, size, &written, nullptr))
             return false;
+        m_lastWriteTick = GetTickCount();
         if (written != size) {
             // Part of the chunk reached the device: sending it again would repeat those bytes, so the run
             // ends here and is reported as failed.
@@ -32,6 +34,7 @@ private:
     HANDLE m_pipe;
     HWND m_notify;
     std::atomic<bool>& m_stop;
+    std::atomic<DWORD>& m_lastWriteTick;
 };
 
 TransferWorker::TransferWorker(ImageData image, FileHandle pipe, HWND notify)
@@ -43,6 +46,7 @@ TransferWorker::~TransferWorker() {
 }
 
 bool TransferWorker::Start() {
+    m_lastWriteTick = GetTickCount();
     m_thread = KernelHandle(CreateThread(nullptr, 0, &TransferWorker::ThreadMain, this, 0, nullptr));
     if (m_thread.IsValid())
         return true;
@@ -76,6 +80,14 @@ void TransferWorker::StopAndWait() {
     m_thread.Close();
 }
 
+void TransferWorker::CancelIfStalled(DWORD limitMs) {
+    if (!IsRunning() || GetTickCount() - m_lastWriteTick.load() < limitMs)
+        return;
+    // Asked again at every check: the worker may not have been inside the write at the first cancel.
+    m_stop = true;
+    CancelSynchronousIo(m_thread.Get());
+}
+
 void TransferWorker::Join() {
     WaitForSingleObject(m_thread.Get(), INFINITE);
     m_thread.Close();
@@ -92,7 +104,7 @@ void TransferWorker::Run() {
     SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
     timeBeginPeriod(1);
 
-    PipeLink link(m_pipe.Get(), m_notify, m_stop);
+    PipeLink link(m_pipe.Get(), m_notify, m_stop, m_lastWriteTick);
     const TransferOutcome outcome = RunTransfer(m_image.bytes.get(), m_image.size, link, m_stop);
 
     m_image = ImageData();

@@ -25,6 +25,9 @@ public:
     void StopAndWait();
     // Waits for a thread whose end message has arrived.
     void Join();
+    // Ends a run in which no write has completed for `limitMs`: a device that stops reading blocks the write in
+    // the system, where no retry limit reaches it. The run then ends as stopped, and so failed.
+    void CancelIfStalled(DWORD limitMs);
 
 private:
     class PipeLink;
@@ -35,5 +38,7 @@ private:
     FileHandle m_pipe;
     HWND m_notify;
     std::atomic<bool> m_stop{false};
+    // When the last write completed, or the run started (GetTickCount).
+    std::atomic<DWORD> m_lastWriteTick{0};
     KernelHandle m_thread;
 };

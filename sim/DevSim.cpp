@@ -147,6 +147,7 @@ int Emulator::Run() {
         outcome = ServeDownload();
         if (outcome != Outcome::ClientLeft)
             break;
+        DisconnectNamedPipe(m_pipe.Get());
         // A client that closes without writing (a look at the pipe) makes no download.
         if (m_recorder.Bytes() == bytesBefore)
             continue;
@@ -232,10 +233,10 @@ Emulator::Outcome Emulator::Complete(BOOL started, DWORD& transferred, DWORD& er
     return Outcome::Ok;
 }
 
-// Waits for the next client to open the pipe.
+// Waits for the next client to open the pipe. A client that opened it before this call is kept: disconnecting first
+// would throw out a tool that was quicker than the emulator.
 Emulator::Outcome Emulator::Connect() {
     for (;;) {
-        DisconnectNamedPipe(m_pipe.Get());
         ResetEvent(m_ioDone.Get());
         DWORD transferred = 0;
         DWORD error = ERROR_SUCCESS;
@@ -248,6 +249,7 @@ Emulator::Outcome Emulator::Connect() {
             Complain("cannot listen on the pipe (error " + std::to_string(error) + ")");
             return Outcome::Failed;
         }
+        DisconnectNamedPipe(m_pipe.Get());
     }
 }
 

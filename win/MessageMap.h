@@ -38,6 +38,10 @@ template <class T, HCURSOR (T::*Member)()> struct Crack<Member> {
     static LRESULT Call(T& self, WPARAM, LPARAM) { return reinterpret_cast<LRESULT>((self.*Member)()); }
 };
 
+template <class T, BOOL (T::*Member)()> struct Crack<Member> {
+    static LRESULT Call(T& self, WPARAM, LPARAM) { return (self.*Member)(); }
+};
+
 template <class T, BOOL (T::*Member)(HDC)> struct Crack<Member> {
     static LRESULT Call(T& self, WPARAM wParam, LPARAM) { return (self.*Member)(reinterpret_cast<HDC>(wParam)); }
 };

@@ -1,6 +1,8 @@
 // CWnd: message dispatch and subclassing of dialog controls.
 #include "Wnd.h"
 
+#include <utility>
+
 namespace {
 const char kThisProperty[] = "OstrelWnd";
 }
@@ -17,9 +19,11 @@ bool CWnd::ProcessMessage(UINT, WPARAM, LPARAM, LRESULT&) {
 }
 
 bool CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    m_callDefault = false;
+    // A handler may run a modal loop that dispatches other messages to this window: each keeps its own flag.
+    const bool outer = std::exchange(m_callDefault, false);
     const bool handled = ProcessMessage(message, wParam, lParam, result);
-    return handled && !m_callDefault;
+    const bool callDefault = std::exchange(m_callDefault, outer);
+    return handled && !callDefault;
 }
 
 bool CWnd::SubclassDlgItem(int id, CWnd* parent) {

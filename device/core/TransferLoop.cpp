@@ -44,8 +44,10 @@ TransferOutcome RunTransfer(const std::uint8_t* image, std::uint32_t size, Trans
     const std::uint32_t payloadSize = size - kPayloadOffset;
     const std::uint32_t divisor = std::max<std::uint32_t>(payloadSize / kProgressSteps, 1);
 
-    if (WriteWithRetries(link, image, kHeaderCommandSize, kHeaderCommandRetryWaitMs, stopRequested) ==
-        WriteResult::Stopped) {
+    // A header command that could not be written does not stop the payload, but the run is then no success.
+    const WriteResult command =
+        WriteWithRetries(link, image, kHeaderCommandSize, kHeaderCommandRetryWaitMs, stopRequested);
+    if (command == WriteResult::Stopped) {
         return TransferOutcome::Stopped;
     }
 
@@ -69,5 +71,5 @@ TransferOutcome RunTransfer(const std::uint8_t* image, std::uint32_t size, Trans
             link.Progress(position);
         }
     }
-    return TransferOutcome::Complete;
+    return command == WriteResult::Written ? TransferOutcome::Complete : TransferOutcome::HeaderFailed;
 }

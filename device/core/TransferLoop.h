@@ -19,7 +19,8 @@ protected:
 };
 
 enum class TransferOutcome {
-    Complete,      // every payload byte was written
+    Complete,      // the header command and every payload byte were written
+    HeaderFailed,  // the payload was written, but the header command failed all its attempts
     ChunkFailed,   // a payload chunk failed all its attempts; the rest was not sent
     Stopped,       // the stop request was seen before an attempt
     ImageTooShort, // less than a header and the date bytes: nothing was written

@@ -40,4 +40,5 @@ start_wineserver() {
 
 stop_wineserver() {
     WINEPREFIX=$1 wineserver -k 2>/dev/null || true
+    WINEPREFIX=$1 wineserver -w 2>/dev/null || true
 }

@@ -6,7 +6,7 @@
 
 namespace {
 
-using e2e::ImageSpec;
+using e2e::ImageLayout;
 
 constexpr std::size_t kImageSize = 1024 + 3 * 2048;
 
@@ -17,16 +17,16 @@ TEST_F(RefusalTest, EachRefusedStartShowsItsMessageKeepsOrSetsTheInfoLineAndSend
     ASSERT_TRUE(StartTool());
     ASSERT_TRUE(WaitForControlText(IDC_STATUS, Message("1024")));
 
-    ImageSpec valid;
+    ImageLayout valid;
     valid.size = kImageSize;
-    ImageSpec cut = valid;
+    ImageLayout cut = valid;
     cut.size = 1027;
-    ImageSpec wrongMarker = valid;
+    ImageLayout wrongMarker = valid;
     wrongMarker.marker = 0x23;
-    ImageSpec uart = valid;
+    ImageLayout uart = valid;
     uart.port = 0;
     uart.flashKind = 1;
-    ImageSpec dated = valid;
+    ImageLayout dated = valid;
     dated.day = 1;
     dated.month = 2;
     dated.yearOffset = 15;
@@ -96,10 +96,10 @@ TEST_F(RefusalTest, AMissingDriverLibraryShowsOneBoxPerOutageThenRefusesTheDownl
     // A check that cannot load the library changes nothing.
     EXPECT_EQ(Control(IDC_STATUS), Message("1024"));
 
-    ImageSpec spec;
-    spec.size = kImageSize;
-    spec.flashKind = 1;
-    const std::string image = PutImage("image.hdr", spec);
+    ImageLayout layout;
+    layout.size = kImageSize;
+    layout.flashKind = 1;
+    const std::string image = PutImage("image.hdr", layout);
     ASSERT_TRUE(StartDownload(image));
     box = WaitForBox();
     ASSERT_NE(box, nullptr);

@@ -23,22 +23,22 @@ void PutLittleEndian(std::string& image, std::size_t offset, std::uint32_t value
 
 } // namespace
 
-std::string MakeImage(const ImageSpec& spec) {
-    std::string image(spec.size, '\0');
-    std::uint32_t state = static_cast<std::uint32_t>(spec.size) * 2654435761u + 0x9E3779B9u;
+std::string MakeImage(const ImageLayout& layout) {
+    std::string image(layout.size, '\0');
+    std::uint32_t state = static_cast<std::uint32_t>(layout.size) * 2654435761u + 0x9E3779B9u;
     for (char& byte : image) {
         state = state * 1664525u + 1013904223u;
         byte = static_cast<char>(state >> 24);
     }
-    PutByte(image, 0, spec.marker);
-    PutByte(image, 1, spec.port);
-    PutByte(image, 2, spec.flashKind);
-    PutLittleEndian(image, 3, spec.startAddress);
-    PutLittleEndian(image, 7, static_cast<std::uint32_t>(spec.size));
-    PutLittleEndian(image, 11, static_cast<std::uint32_t>((spec.size + kChunkSize - 1) / kChunkSize));
-    PutByte(image, kPayloadOffset, static_cast<std::uint8_t>(spec.day));
-    PutByte(image, kPayloadOffset + 2, static_cast<std::uint8_t>(spec.month));
-    PutByte(image, kPayloadOffset + 3, static_cast<std::uint8_t>(spec.yearOffset));
+    PutByte(image, 0, layout.marker);
+    PutByte(image, 1, layout.port);
+    PutByte(image, 2, layout.flashKind);
+    PutLittleEndian(image, 3, layout.startAddress);
+    PutLittleEndian(image, 7, static_cast<std::uint32_t>(layout.size));
+    PutLittleEndian(image, 11, static_cast<std::uint32_t>((layout.size + kChunkSize - 1) / kChunkSize));
+    PutByte(image, kPayloadOffset, static_cast<std::uint8_t>(layout.day));
+    PutByte(image, kPayloadOffset + 2, static_cast<std::uint8_t>(layout.month));
+    PutByte(image, kPayloadOffset + 3, static_cast<std::uint8_t>(layout.yearOffset));
     return image;
 }
 

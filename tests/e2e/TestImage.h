@@ -8,7 +8,7 @@
 
 namespace e2e {
 
-struct ImageSpec {
+struct ImageLayout {
     std::size_t size = 0; // the whole file, header area included
     std::uint8_t marker = '$';
     std::uint8_t port = 1;      // 0: a UART image
@@ -23,7 +23,7 @@ struct ImageSpec {
 
 // The image's bytes: header fields as given, every other byte from a pattern in which a lost, repeated or swapped
 // chunk shows.
-std::string MakeImage(const ImageSpec& spec);
+std::string MakeImage(const ImageLayout& layout);
 // What the device receives: bytes 0 to 19, then bytes 1024 to the end.
 std::string DeviceStream(const std::string& image);
 // The sizes of the tool's writes: 20, then 2048 each, then the rest.

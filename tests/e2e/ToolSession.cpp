@@ -55,8 +55,8 @@ void ToolSession::TearDown() {
         RemoveFolder(m_folder);
 }
 
-std::string ToolSession::PutImage(const std::string& name, const e2e::ImageSpec& spec) {
-    return PutImage(name, e2e::MakeImage(spec));
+std::string ToolSession::PutImage(const std::string& name, const e2e::ImageLayout& layout) {
+    return PutImage(name, e2e::MakeImage(layout));
 }
 
 std::string ToolSession::PutImage(const std::string& name, const std::string& bytes) {

@@ -24,7 +24,7 @@ protected:
     // A file the build put beside the test program.
     std::string BuiltFile(const std::string& name) const { return m_built + name; }
     // Writes the image into the folder; its path.
-    std::string PutImage(const std::string& name, const e2e::ImageSpec& spec);
+    std::string PutImage(const std::string& name, const e2e::ImageLayout& layout);
     std::string PutImage(const std::string& name, const std::string& bytes);
 
     // The emulator of this test's instance, recording into capture.bin and writes.log; true once it is ready.

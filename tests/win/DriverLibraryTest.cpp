@@ -7,46 +7,10 @@
 
 #include "DriverLibrary.h"
 #include "Handle.h"
-#include "ModulePath.h"
 #include "SwappedFile.h"
+#include "TestDevice.h"
 
 namespace {
-
-// An emulator of its own for this test process, found by the stand-in library through the environment.
-class Emulator {
-public:
-    Emulator() {
-        SetEnvironmentVariableA("OSTREL_DEVSIM_INSTANCE", m_instance.c_str());
-        std::string command = "\"" + FolderOf(ModuleFileName()) + "ostrel-devsim.exe\" --instance " + m_instance;
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                           &startup, &process)) {
-            CloseHandle(process.hThread);
-            m_process = KernelHandle(process.hProcess);
-        }
-    }
-    ~Emulator() {
-        if (m_process.IsValid()) {
-            TerminateProcess(m_process.Get(), 0);
-            WaitForSingleObject(m_process.Get(), 5000);
-        }
-    }
-    Emulator(const Emulator&) = delete;
-    Emulator& operator=(const Emulator&) = delete;
-
-    // Stops the device the way a user unplugs it: the process goes away.
-    void Unplug() {
-        TerminateProcess(m_process.Get(), 0);
-        WaitForSingleObject(m_process.Get(), 5000);
-        m_process.Close();
-    }
-
-private:
-    std::string m_instance = "win-tests-" + std::to_string(GetCurrentProcessId());
-    KernelHandle m_process;
-};
 
 bool WaitForPresence(bool present) {
     for (int i = 0; i < 200; ++i) {
@@ -70,7 +34,7 @@ bool LibraryHeld() {
 } // namespace
 
 TEST(DriverLibrary, AnswersForTheDeviceAndReleasesTheLibraryAfterEachCall) {
-    Emulator emulator;
+    TestDevice emulator;
     ASSERT_TRUE(WaitForPresence(true)) << "the emulator did not come up";
     EXPECT_FALSE(LibraryHeld());
 

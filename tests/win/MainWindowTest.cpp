@@ -103,6 +103,9 @@ TEST(MainWindow, TakesTitleAndCaptionsFromTheTextTableAndFocusesCancel) {
 
         HWND cancel = GetDlgItem(hwnd, IDCANCEL);
         HWND download = GetDlgItem(hwnd, IDC_DOWNLOAD);
+        // Another test's window may hold the foreground; the dialog gives Cancel the focus once it is active.
+        if (GetActiveWindow() != hwnd)
+            SetForegroundWindow(hwnd);
         EXPECT_EQ(GetFocus(), cancel);
         // Tab moves between the two buttons and reaches nothing else.
         EXPECT_EQ(GetNextDlgTabItem(hwnd, cancel, FALSE), download);
