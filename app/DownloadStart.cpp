@@ -13,9 +13,6 @@
 #include "resource.h"
 
 namespace {
-constexpr UINT_PTR kPresenceTimer = 1;
-constexpr UINT kTransferCheckMs = 1000;
-
 const char kImageFilter[] = "hdr file (*.hdr) |*.HDR||";
 const char kTransferFailedFallback[] = "Download FAILED: the device did not take the whole image. Do not unplug "
                                        "it; check the cable and download the image again.";
@@ -104,7 +101,7 @@ void CLumetraDlg::OnDownload() {
     if (GetFocus() == downloadButton)
         SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDCANCEL)), TRUE);
     EnableWindow(downloadButton, FALSE);
-    SetTimer(kPresenceTimer, kTransferCheckMs);
+    SetTimer(kPresenceTimer, kDevicePresentCheckMs);
 }
 
 void CLumetraDlg::OnTransferProgress(UINT position, LPARAM) {

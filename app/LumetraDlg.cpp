@@ -14,10 +14,8 @@
 #include "resource.h"
 
 namespace {
-constexpr UINT_PTR kPresenceTimer = 1;
 constexpr UINT kFirstPresenceCheckMs = 100;
 constexpr UINT kDeviceAbsentCheckMs = 800;
-constexpr UINT kDevicePresentCheckMs = 1000;
 // Twice the longest the retries of one write can take (3002 waits of 5 ms): a run with no write done for this
 // long has a device that stopped reading.
 constexpr DWORD kTransferStallLimitMs = 30000;

@@ -49,6 +49,10 @@ private:
 
     static const MessageMapEntry<CLumetraDlg> kMessageMap[];
 
+    // Timer 1 drives the presence checks; a download start also sets it, to the period of a present device.
+    static constexpr UINT_PTR kPresenceTimer = 1;
+    static constexpr UINT kDevicePresentCheckMs = 1000;
+
     HICON m_hIcon;
     bool m_deviceFound = false;
     CGradientProgressCtrl m_progress;
