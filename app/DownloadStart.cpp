@@ -1,13 +1,9 @@
 // CLumetraDlg's download start: the chain of checks that ends in a transfer worker, and the worker's reports.
 #include "LumetraDlg.h"
 
-#include <cstring>
-
-#include "DriverLibrary.h"
+#include "AnsiText.h"
+#include "DownloadChain.h"
 #include "FileDialog.h"
-#include "Handle.h"
-#include "ImageFile.h"
-#include "ImageHeader.h"
 #include "TextKeys.h"
 #include "TransferWorker.h"
 #include "resource.h"
@@ -34,13 +30,15 @@ void CLumetraDlg::OnDownload() {
         return;
     }
     m_imagePath = path;
+    const std::wstring imagePath = AnsiToWide(m_imagePath);
 
     ImageHeader header;
-    if (!ReadImageHeader(m_imagePath, header)) {
+    const HeaderCheck check = CheckImageHeader(imagePath, header);
+    if (check == HeaderCheck::Unreadable) {
         ShowTextMessage(TextKey::kImageUnreadable);
         return;
     }
-    if (!HasImageMarker(header)) {
+    if (check == HeaderCheck::NotAnImage) {
         ShowTextMessage(TextKey::kNotAnImage);
         return;
     }
@@ -48,7 +46,7 @@ void CLumetraDlg::OnDownload() {
         ImageInfoText(header, [this](const char* key) { return LookupText(TextKey::kMessageSection, key); });
     if (info)
         SetDlgItemText(IDC_IMAGE_INFO, info->c_str());
-    if (!IsUsbImage(header)) {
+    if (check == HeaderCheck::UartImage) {
         ShowTextMessage(TextKey::kUartImage);
         return;
     }
@@ -57,34 +55,31 @@ void CLumetraDlg::OnDownload() {
         return;
     }
 
-    const DriverCall call = CallOpenFile(kDevicePipeName);
-    if (!call.called) {
+    FileHandle pipe;
+    switch (OpenDevicePipe(pipe)) {
+    case PipeOpen::Opened:
+        break;
+    case PipeOpen::DriverNotLoaded:
         ShowTextMessage(TextKey::kDriverNotLoaded);
         return;
-    }
-    FileHandle pipe(call.result);
-    if (!pipe.IsValid()) {
+    case PipeOpen::Refused:
         // The device went away since the last presence check.
         ShowTextMessage(TextKey::kDeviceMissing);
         return;
     }
 
     ImageData image;
-    switch (LoadImageFile(m_imagePath, image)) {
+    switch (LoadTestedImage(imagePath, header, image)) {
     case ImageLoad::Loaded:
         break;
     case ImageLoad::Unusable:
-        // The file changed since its header was read; the worker needs a whole header and a 32-bit size.
+    case ImageLoad::Changed:
+        // The file changed since its header was read: the worker needs the tested header and a 32-bit size.
         ShowTextMessage(TextKey::kImageUnreadable);
         return;
     case ImageLoad::OpenFailed:
     case ImageLoad::NoMemory:
     case ImageLoad::ShortRead:
-        return;
-    }
-    // What is sent must be what was tested: the file may have been replaced since its header was read.
-    if (std::memcmp(image.bytes.get(), header.bytes.data(), kImageHeaderSize) != 0) {
-        ShowTextMessage(TextKey::kImageUnreadable);
         return;
     }
 

@@ -3,7 +3,7 @@
 
 #include "AboutDlg.h"
 #include "DataExchange.h"
-#include "DriverLibrary.h"
+#include "DownloadChain.h"
 #include "IconPlacement.h"
 #include "MessageBox.h"
 #include "ModulePath.h"
@@ -135,8 +135,8 @@ void CLumetraDlg::OnTimer(UINT_PTR id) {
 }
 
 bool CLumetraDlg::CheckDevicePresence() {
-    const DriverCall call = CallOpenDev();
-    if (!call.called) {
+    const DevicePresence presence = QueryDevicePresence();
+    if (presence == DevicePresence::DriverNotLoaded) {
         // Once per outage: the timer keeps firing under the box's own modal loop, and a box per tick would
         // pile up on the screen.
         if (!m_driverOutageReported && !m_driverBoxOpen) {
@@ -149,12 +149,11 @@ bool CLumetraDlg::CheckDevicePresence() {
     }
     m_driverOutageReported = false;
 
-    if (call.result == INVALID_HANDLE_VALUE) {
+    if (presence == DevicePresence::Absent) {
         m_deviceFound = false;
         SetDlgItemText(IDC_STATUS, LookupText(TextKey::kMessageSection, TextKey::kDeviceNotFound));
         SetTimer(kPresenceTimer, kDeviceAbsentCheckMs);
     } else {
-        CloseHandle(call.result);
         m_deviceFound = true;
         SetDlgItemText(IDC_STATUS, LookupText(TextKey::kMessageSection, TextKey::kDeviceFound));
         SetDlgItemText(IDC_AUX, "");

@@ -5,11 +5,11 @@
 
 #include "Handle.h"
 
-bool ReadImageHeader(const std::string& path, ImageHeader& header) {
+bool ReadImageHeader(const std::wstring& path, ImageHeader& header) {
     DWORD total = 0;
     {
         const FileHandle file(
-            CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.IsValid())
             return false;
         while (total < kImageHeaderSize) {
@@ -25,8 +25,8 @@ bool ReadImageHeader(const std::string& path, ImageHeader& header) {
     return total == kImageHeaderSize;
 }
 
-ImageLoad LoadImageFile(const std::string& path, ImageData& image) {
-    const FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+ImageLoad LoadImageFile(const std::wstring& path, ImageData& image) {
+    const FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid())
         return ImageLoad::OpenFailed;
@@ -38,9 +38,10 @@ ImageLoad LoadImageFile(const std::string& path, ImageData& image) {
     if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || sizeHigh != 0 || size < kImageHeaderSize)
         return ImageLoad::Unusable;
 
-    std::unique_ptr<std::uint8_t[]> bytes(new (std::nothrow) std::uint8_t[size]);
-    if (!bytes)
+    std::uint8_t* block = new (std::nothrow) std::uint8_t[size];
+    if (!block)
         return ImageLoad::NoMemory;
+    std::shared_ptr<std::uint8_t[]> bytes(block);
     DWORD read = 0;
     ReadFile(file.Get(), bytes.get(), size, &read, nullptr);
     if (read != size)

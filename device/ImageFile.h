@@ -9,11 +9,12 @@
 
 // Reads the first 1028 bytes, the file opened read-only and exclusively and closed again before the caller
 // tests anything. False when the file cannot be opened or read, or is shorter.
-bool ReadImageHeader(const std::string& path, ImageHeader& header);
+bool ReadImageHeader(const std::wstring& path, ImageHeader& header);
 
-// The whole image in memory.
+// The whole image in memory. Shared, so that a session of several downloads sends one copy; a transfer
+// releases its share at its end.
 struct ImageData {
-    std::unique_ptr<std::uint8_t[]> bytes;
+    std::shared_ptr<std::uint8_t[]> bytes;
     std::uint32_t size = 0;
 };
 
@@ -23,7 +24,8 @@ enum class ImageLoad {
     OpenFailed, // the file cannot be opened again
     NoMemory,
     ShortRead, // fewer (or other) bytes read than the file's size
+    Changed,   // the image no longer begins with the header that was tested
 };
 
 // Opens the file again (read sharing) and reads it whole into one block.
-ImageLoad LoadImageFile(const std::string& path, ImageData& image);
+ImageLoad LoadImageFile(const std::wstring& path, ImageData& image);

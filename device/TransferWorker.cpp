@@ -8,8 +8,9 @@
 // Writes to the pipe, sleeps, and posts progress; runs on the worker thread only.
 class TransferWorker::PipeLink : public TransferLink {
 public:
-    PipeLink(HANDLE pipe, HWND notify, std::atomic<bool>& stop, std::atomic<DWORD>& lastWriteTick)
-        : m_pipe(pipe), m_notify(notify), m_stop(stop), m_lastWriteTick(lastWriteTick) {}
+    PipeLink(HANDLE pipe, HWND notify, std::atomic<bool>& stop, std::atomic<DWORD>& lastWriteTick,
+             std::atomic<std::uint32_t>& bytesSent)
+        : m_pipe(pipe), m_notify(notify), m_stop(stop), m_lastWriteTick(lastWriteTick), m_bytesSent(bytesSent) {}
 
     bool Write(const std::uint8_t* data, std::uint32_t size) override {
         DWORD written = 0;
@@ -22,23 +23,29 @@ public:
             m_stop = true;
             return false;
         }
+        m_bytesSent.fetch_add(size, std::memory_order_relaxed);
         return true;
     }
 
     void Wait(std::uint32_t milliseconds) override { Sleep(milliseconds); }
 
     // Posted, not sent: the worker never waits on the UI thread, which may itself be waiting for the worker.
-    void Progress(std::uint32_t position) override { PostMessageA(m_notify, WM_APP_TRANSFER_PROGRESS, position, 0); }
+    void Progress(std::uint32_t position) override {
+        if (m_notify)
+            PostMessageA(m_notify, WM_APP_TRANSFER_PROGRESS, position, 0);
+    }
 
 private:
     HANDLE m_pipe;
     HWND m_notify;
     std::atomic<bool>& m_stop;
     std::atomic<DWORD>& m_lastWriteTick;
+    std::atomic<std::uint32_t>& m_bytesSent;
 };
 
 TransferWorker::TransferWorker(ImageData image, FileHandle pipe, HWND notify)
-    : m_image(std::move(image)), m_pipe(std::move(pipe)), m_notify(notify) {}
+    : m_image(std::move(image)), m_pipe(std::move(pipe)), m_notify(notify),
+      m_bytesToSend(TransferByteCount(m_image.size)) {}
 
 TransferWorker::~TransferWorker() {
     if (m_thread.IsValid())
@@ -88,6 +95,10 @@ void TransferWorker::CancelIfStalled(DWORD limitMs) {
     CancelSynchronousIo(m_thread.Get());
 }
 
+bool TransferWorker::WaitForEnd(DWORD milliseconds) const {
+    return !m_thread.IsValid() || WaitForSingleObject(m_thread.Get(), milliseconds) == WAIT_OBJECT_0;
+}
+
 void TransferWorker::Join() {
     WaitForSingleObject(m_thread.Get(), INFINITE);
     m_thread.Close();
@@ -104,12 +115,14 @@ void TransferWorker::Run() {
     SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
     timeBeginPeriod(1);
 
-    PipeLink link(m_pipe.Get(), m_notify, m_stop, m_lastWriteTick);
+    PipeLink link(m_pipe.Get(), m_notify, m_stop, m_lastWriteTick, m_bytesSent);
     const TransferOutcome outcome = RunTransfer(m_image.bytes.get(), m_image.size, link, m_stop);
+    m_outcome = outcome;
 
     m_image = ImageData();
     m_pipe.Close();
     timeEndPeriod(1);
     SetThreadExecutionState(ES_CONTINUOUS);
-    PostMessageA(m_notify, WM_APP_TRANSFER_END, static_cast<WPARAM>(outcome), 0);
+    if (m_notify)
+        PostMessageA(m_notify, WM_APP_TRANSFER_END, static_cast<WPARAM>(outcome), 0);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 
 #include "Handle.h"
 #include "ImageFile.h"
@@ -10,7 +11,8 @@
 class TransferWorker {
 public:
     // Takes over the image and the pipe; the worker releases both at its end. `notify` receives the progress
-    // and end messages.
+    // and end messages; without a window (null) the owner follows the run through BytesSent, WaitForEnd and
+    // Outcome instead.
     TransferWorker(ImageData image, FileHandle pipe, HWND notify);
     // Stops a worker that still runs and waits for it.
     ~TransferWorker();
@@ -25,6 +27,14 @@ public:
     void StopAndWait();
     // Waits for a thread whose end message has arrived.
     void Join();
+    // Waits up to `milliseconds` for the run to end; true when it has ended.
+    bool WaitForEnd(DWORD milliseconds) const;
+    // Bytes written to the pipe so far (header command and payload), from any thread.
+    std::uint32_t BytesSent() const { return m_bytesSent.load(std::memory_order_relaxed); }
+    // What a complete run writes: the header command and the payload.
+    std::uint32_t BytesToSend() const { return m_bytesToSend; }
+    // How the run ended; meaningful once it has ended.
+    TransferOutcome Outcome() const { return m_outcome.load(); }
     // Ends a run in which no write has completed for `limitMs`: a device that stops reading blocks the write in
     // the system, where no retry limit reaches it. The run then ends as stopped, and so failed.
     void CancelIfStalled(DWORD limitMs);
@@ -37,7 +47,10 @@ private:
     ImageData m_image;
     FileHandle m_pipe;
     HWND m_notify;
+    std::uint32_t m_bytesToSend;
     std::atomic<bool> m_stop{false};
+    std::atomic<std::uint32_t> m_bytesSent{0};
+    std::atomic<TransferOutcome> m_outcome{TransferOutcome::Stopped};
     // When the last write completed, or the run started (GetTickCount).
     std::atomic<DWORD> m_lastWriteTick{0};
     KernelHandle m_thread;

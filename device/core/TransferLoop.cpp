@@ -35,6 +35,10 @@ WriteResult WriteWithRetries(TransferLink& link, const std::uint8_t* data, std::
 
 } // namespace
 
+std::uint32_t TransferByteCount(std::uint32_t size) {
+    return size < kImageHeaderSize ? 0 : kHeaderCommandSize + (size - kPayloadOffset);
+}
+
 TransferOutcome RunTransfer(const std::uint8_t* image, std::uint32_t size, TransferLink& link,
                             const std::atomic<bool>& stopRequested) {
     if (size < kImageHeaderSize) {

@@ -26,6 +26,10 @@ enum class TransferOutcome {
     ImageTooShort, // less than a header and the date bytes: nothing was written
 };
 
+// The bytes a complete run of an image of `size` bytes writes: the header command and the payload; 0 for an image
+// shorter than a header, of which nothing is sent.
+std::uint32_t TransferByteCount(std::uint32_t size);
+
 // Streams `image` (the whole file, `size` bytes): image bytes 0 to 19 as the header command, then bytes 1024
 // to the end in writes of at most 2048 bytes. A header command whose attempts all fail does not end the
 // run. The stop request is read before every attempt. Allocates nothing. Ending the run (result text,

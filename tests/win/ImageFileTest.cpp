@@ -1,6 +1,7 @@
 // Reading image files: the header read and the whole-image read, with short, locked and oversized files.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -11,18 +12,18 @@
 
 namespace {
 
-std::string TempPath(const char* name) {
-    char folder[MAX_PATH];
-    GetTempPathA(MAX_PATH, folder);
-    return std::string(folder) + name + std::to_string(GetCurrentProcessId());
+std::wstring TempPath(const char* name) {
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    return std::wstring(folder) + std::wstring(name, name + strlen(name)) + std::to_wstring(GetCurrentProcessId());
 }
 
-std::string WriteImage(const char* name, size_t size) {
+std::wstring WriteImage(const char* name, size_t size) {
     std::vector<std::uint8_t> bytes(size);
     for (size_t i = 0; i < size; ++i)
         bytes[i] = static_cast<std::uint8_t>(i * 7 + 1);
-    const std::string path = TempPath(name);
-    const FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    const std::wstring path = TempPath(name);
+    const FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     DWORD written = 0;
     WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(size), &written, nullptr);
     return path;
@@ -32,18 +33,18 @@ std::string WriteImage(const char* name, size_t size) {
 
 TEST(ImageFile, TheHeaderNeedsAll1028BytesAndAnUnlockedFile) {
     ImageHeader header;
-    const std::string tooShort = WriteImage("short", 1027);
+    const std::wstring tooShort = WriteImage("short", 1027);
     EXPECT_FALSE(ReadImageHeader(tooShort, header));
     EXPECT_FALSE(ReadImageHeader(TempPath("missing"), header));
 
-    const std::string exact = WriteImage("exact", 1028);
+    const std::wstring exact = WriteImage("exact", 1028);
     ASSERT_TRUE(ReadImageHeader(exact, header));
     EXPECT_EQ(header.bytes[0], 1);
     EXPECT_EQ(header.bytes[1027], static_cast<std::uint8_t>(1027 * 7 + 1));
     {
         // The header is read exclusively: a file another program writes to is refused.
         const FileHandle writer(
-            CreateFileA(exact.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+            CreateFileW(exact.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         EXPECT_FALSE(ReadImageHeader(exact, header));
     }
     // ...and it is closed again, so the whole-image read that follows can open it.
@@ -55,15 +56,15 @@ TEST(ImageFile, TheHeaderNeedsAll1028BytesAndAnUnlockedFile) {
     ImageData shrunk;
     EXPECT_EQ(LoadImageFile(tooShort, shrunk), ImageLoad::Unusable) << "replaced by a shorter file meanwhile";
     EXPECT_EQ(LoadImageFile(TempPath("missing"), shrunk), ImageLoad::OpenFailed);
-    DeleteFileA(tooShort.c_str());
-    DeleteFileA(exact.c_str());
+    DeleteFileW(tooShort.c_str());
+    DeleteFileW(exact.c_str());
 }
 
 TEST(ImageFile, AnImageOf4GiBOrMoreIsRefusedRatherThanCutToItsLow32Bits) {
-    const std::string path = TempPath("huge");
+    const std::wstring path = TempPath("huge");
     {
         // Sparse: 4 GiB + 1028 bytes whose low 32 bits of size read as a valid 1028-byte image.
-        const FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        const FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         LARGE_INTEGER end;
         end.QuadPart = (1LL << 32) + 1028;
         ASSERT_TRUE(SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN));
@@ -72,5 +73,5 @@ TEST(ImageFile, AnImageOf4GiBOrMoreIsRefusedRatherThanCutToItsLow32Bits) {
     ImageData image;
     EXPECT_EQ(LoadImageFile(path, image), ImageLoad::Unusable);
     EXPECT_FALSE(image.bytes);
-    DeleteFileA(path.c_str());
+    DeleteFileW(path.c_str());
 }
