@@ -139,15 +139,19 @@ FileHandle OpenDevicePipe() {
     return FileHandle(openFile ? openFile(DevSim::kPipeName) : INVALID_HANDLE_VALUE);
 }
 
-// What the tool's worker gives the loop, less the window: WriteFile on the pipe, Sleep, and no progress report.
+// What the tool's worker gives the loop, less the window: WriteFile on the pipe, Sleep, the tick count, and no
+// progress report.
 class PipeLink : public TransferLink {
 public:
     explicit PipeLink(HANDLE pipe) : m_pipe(pipe) {}
-    bool Write(const std::uint8_t* data, std::uint32_t size) override {
-        DWORD written = 0;
-        return WriteFile(m_pipe, data, size, &written, nullptr) && written == size;
+    bool Write(const std::uint8_t* data, std::uint32_t size, std::uint32_t& written) override {
+        DWORD count = 0;
+        const bool succeeded = WriteFile(m_pipe, data, size, &count, nullptr);
+        written = count;
+        return succeeded;
     }
     void Wait(std::uint32_t milliseconds) override { Sleep(milliseconds); }
+    std::uint32_t Now() override { return GetTickCount(); }
     void Progress(std::uint32_t) override {}
 
 private:
@@ -205,8 +209,8 @@ private:
         QueryPerformanceCounter(&start);
         if (m_worker) {
             PipeLink link(m_pipe.Get());
-            const std::atomic<bool> stop{false};
-            m_result.ok = RunTransfer(m_image.data(), size, link, stop) == TransferOutcome::Complete;
+            TransferSignals signals;
+            m_result.ok = RunTransfer(m_image.data(), size, link, signals) == TransferOutcome::Complete;
         } else {
             m_result.ok = PlainLoop(m_pipe.Get(), m_image.data(), size);
         }

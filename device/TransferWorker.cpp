@@ -5,29 +5,21 @@
 
 #include "TransferMessages.h"
 
-// Writes to the pipe, sleeps, and posts progress; runs on the worker thread only.
+// Writes to the pipe, sleeps, reads the clock and posts progress; runs on the worker thread only.
 class TransferWorker::PipeLink : public TransferLink {
 public:
-    PipeLink(HANDLE pipe, HWND notify, std::atomic<bool>& stop, std::atomic<DWORD>& lastWriteTick,
-             std::atomic<std::uint32_t>& bytesSent)
-        : m_pipe(pipe), m_notify(notify), m_stop(stop), m_lastWriteTick(lastWriteTick), m_bytesSent(bytesSent) {}
+    PipeLink(HANDLE pipe, HWND notify) : m_pipe(pipe), m_notify(notify) {}
 
-    bool Write(const std::uint8_t* data, std::uint32_t size) override {
-        DWORD written = 0;
-        if (!WriteFile(m_pipe, data, size, &written, nullptr))
-            return false;
-        m_lastWriteTick = GetTickCount();
-        if (written != size) {
-            // Part of the chunk reached the device: sending it again would repeat those bytes, so the run
-            // ends here and is reported as failed.
-            m_stop = true;
-            return false;
-        }
-        m_bytesSent.fetch_add(size, std::memory_order_relaxed);
-        return true;
+    bool Write(const std::uint8_t* data, std::uint32_t size, std::uint32_t& written) override {
+        DWORD count = 0;
+        const bool succeeded = WriteFile(m_pipe, data, size, &count, nullptr);
+        written = count;
+        return succeeded;
     }
 
     void Wait(std::uint32_t milliseconds) override { Sleep(milliseconds); }
+
+    std::uint32_t Now() override { return GetTickCount(); }
 
     // Posted, not sent: the worker never waits on the UI thread, which may itself be waiting for the worker.
     void Progress(std::uint32_t position) override {
@@ -38,9 +30,6 @@ public:
 private:
     HANDLE m_pipe;
     HWND m_notify;
-    std::atomic<bool>& m_stop;
-    std::atomic<DWORD>& m_lastWriteTick;
-    std::atomic<std::uint32_t>& m_bytesSent;
 };
 
 TransferWorker::TransferWorker(ImageData image, FileHandle pipe, HWND notify)
@@ -53,7 +42,7 @@ TransferWorker::~TransferWorker() {
 }
 
 bool TransferWorker::Start() {
-    m_lastWriteTick = GetTickCount();
+    m_signals.lastActivity = GetTickCount();
     m_thread = KernelHandle(CreateThread(nullptr, 0, &TransferWorker::ThreadMain, this, 0, nullptr));
     if (m_thread.IsValid())
         return true;
@@ -67,7 +56,7 @@ bool TransferWorker::IsRunning() const {
 }
 
 void TransferWorker::StopAndWait() {
-    m_stop = true;
+    m_signals.stop = true;
     HANDLE thread = m_thread.Get();
     // A write blocked in the system never returns by itself when the device stops reading; cancel it, and
     // again after each wait in case the worker had not yet entered the write.
@@ -88,10 +77,10 @@ void TransferWorker::StopAndWait() {
 }
 
 void TransferWorker::CancelIfStalled(DWORD limitMs) {
-    if (!IsRunning() || GetTickCount() - m_lastWriteTick.load() < limitMs)
+    if (!IsRunning() || !IsStalled(m_signals, GetTickCount(), limitMs))
         return;
     // Asked again at every check: the worker may not have been inside the write at the first cancel.
-    m_stop = true;
+    m_signals.stop = true;
     CancelSynchronousIo(m_thread.Get());
 }
 
@@ -115,8 +104,8 @@ void TransferWorker::Run() {
     SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
     timeBeginPeriod(1);
 
-    PipeLink link(m_pipe.Get(), m_notify, m_stop, m_lastWriteTick, m_bytesSent);
-    const TransferOutcome outcome = RunTransfer(m_image.bytes.get(), m_image.size, link, m_stop);
+    PipeLink link(m_pipe.Get(), m_notify);
+    const TransferOutcome outcome = RunTransfer(m_image.bytes.get(), m_image.size, link, m_signals);
     m_outcome = outcome;
 
     m_image = ImageData();

@@ -30,12 +30,12 @@ public:
     // Waits up to `milliseconds` for the run to end; true when it has ended.
     bool WaitForEnd(DWORD milliseconds) const;
     // Bytes written to the pipe so far (header command and payload), from any thread.
-    std::uint32_t BytesSent() const { return m_bytesSent.load(std::memory_order_relaxed); }
+    std::uint32_t BytesSent() const { return m_signals.bytesSent.load(std::memory_order_relaxed); }
     // What a complete run writes: the header command and the payload.
     std::uint32_t BytesToSend() const { return m_bytesToSend; }
     // How the run ended; meaningful once it has ended.
     TransferOutcome Outcome() const { return m_outcome.load(); }
-    // Ends a run in which no write has completed for `limitMs`: a device that stops reading blocks the write in
+    // Ends a run in which a write has not returned for `limitMs`: a device that stops reading blocks the write in
     // the system, where no retry limit reaches it. The run then ends as stopped, and so failed.
     void CancelIfStalled(DWORD limitMs);
 
@@ -48,10 +48,7 @@ private:
     FileHandle m_pipe;
     HWND m_notify;
     std::uint32_t m_bytesToSend;
-    std::atomic<bool> m_stop{false};
-    std::atomic<std::uint32_t> m_bytesSent{0};
+    TransferSignals m_signals;
     std::atomic<TransferOutcome> m_outcome{TransferOutcome::Stopped};
-    // When the last write completed, or the run started (GetTickCount).
-    std::atomic<DWORD> m_lastWriteTick{0};
     KernelHandle m_thread;
 };

@@ -33,8 +33,10 @@ public:
     void FailWriteAt(std::size_t imageOffset, int failures) { m_failures[imageOffset] = failures; }
     // The stop request is raised during the nth attempt (from 1), whatever its result.
     void StopDuringAttempt(int attempt) { m_stopAttempt = attempt; }
+    // The successful write starting at `imageOffset` reports `count` bytes written instead of its size.
+    void ReportWrittenAt(std::size_t imageOffset, std::uint32_t count) { m_reported[imageOffset] = count; }
 
-    bool Write(const std::uint8_t* data, std::uint32_t size) override {
+    bool Write(const std::uint8_t* data, std::uint32_t size, std::uint32_t& written) override {
         ++attempts;
         if (attempts == m_stopAttempt) {
             m_stop = true;
@@ -48,11 +50,15 @@ public:
             --failuresLeft;
             return false;
         }
-        writeSizes.push_back(size);
-        stream.insert(stream.end(), data, data + size);
+        const auto reported = m_reported.find(offset);
+        written = reported == m_reported.end() ? size : reported->second;
+        const std::uint32_t taken = written == 0 ? size : written;
+        writeSizes.push_back(taken);
+        stream.insert(stream.end(), data, data + taken);
         return true;
     }
     void Wait(std::uint32_t milliseconds) override { waits.push_back(milliseconds); }
+    std::uint32_t Now() override { return 0; }
     void Progress(std::uint32_t position) override { positions.push_back(position); }
 
     int attempts = 0;
@@ -66,15 +72,17 @@ private:
     const std::vector<std::uint8_t>& m_image;
     std::atomic<bool>& m_stop;
     std::map<std::size_t, int> m_failures;
+    std::map<std::size_t, std::uint32_t> m_reported;
     int m_stopAttempt = 0;
 };
 
 struct TransferRun {
     explicit TransferRun(std::uint32_t payloadSize) : image(PatternedImage(1024 + payloadSize)), link(image, stop) {}
-    TransferOutcome Go() { return RunTransfer(image.data(), static_cast<std::uint32_t>(image.size()), link, stop); }
+    TransferOutcome Go() { return RunTransfer(image.data(), static_cast<std::uint32_t>(image.size()), link, signals); }
 
     std::vector<std::uint8_t> image;
-    std::atomic<bool> stop{false};
+    TransferSignals signals;
+    std::atomic<bool>& stop = signals.stop;
     RecordingLink link;
 };
 
@@ -188,11 +196,85 @@ TEST(TransferLoop, StopRequestIsSeenBeforeTheNextAttempt) {
 
 TEST(TransferLoop, ImageShorterThanHeaderAndDateIsRefusedUnwritten) {
     const std::vector<std::uint8_t> image = PatternedImage(1027);
-    std::atomic<bool> stop{false};
-    RecordingLink link(image, stop);
-    EXPECT_EQ(RunTransfer(image.data(), 1027, link, stop), TransferOutcome::ImageTooShort);
-    EXPECT_EQ(RunTransfer(image.data(), 20, link, stop), TransferOutcome::ImageTooShort);
-    EXPECT_EQ(RunTransfer(nullptr, 0, link, stop), TransferOutcome::ImageTooShort);
+    TransferSignals signals;
+    RecordingLink link(image, signals.stop);
+    EXPECT_EQ(RunTransfer(image.data(), 1027, link, signals), TransferOutcome::ImageTooShort);
+    EXPECT_EQ(RunTransfer(image.data(), 20, link, signals), TransferOutcome::ImageTooShort);
+    EXPECT_EQ(RunTransfer(nullptr, 0, link, signals), TransferOutcome::ImageTooShort);
     EXPECT_EQ(link.attempts, 0);
     EXPECT_TRUE(link.positions.empty());
+}
+
+TEST(TransferLoop, TheWrittenCountOfASuccessfulWrite) {
+    struct Case {
+        std::size_t offset;
+        std::uint32_t reported;
+        TransferOutcome outcome;
+        std::vector<std::uint32_t> writes;
+    };
+    const std::vector<Case> cases = {
+        {1024, 0, TransferOutcome::Complete, {20, 2048, 2048, 904}}, // a driver that leaves the count unset
+        {0, 0, TransferOutcome::Complete, {20, 2048, 2048, 904}},
+        {1024 + 2048, 1000, TransferOutcome::PartialWrite, {20, 2048, 1000}}, // never sent again
+        {0, 12, TransferOutcome::PartialWrite, {12}},
+    };
+    for (const Case& c : cases) {
+        TransferRun run(5000);
+        run.link.ReportWrittenAt(c.offset, c.reported);
+        EXPECT_EQ(run.Go(), c.outcome) << c.offset << " " << c.reported;
+        EXPECT_EQ(run.link.writeSizes, c.writes) << c.offset << " " << c.reported;
+        std::uint32_t sent = 0;
+        for (std::uint32_t size : c.writes)
+            sent += size;
+        EXPECT_EQ(run.signals.bytesSent.load(), sent) << c.offset << " " << c.reported;
+    }
+    EXPECT_EQ(TransferByteCount(1024 + 5000), 20u + 5000u);
+}
+
+// Every attempt takes time on the link's clock; a watcher reads IsStalled inside each write, as the window's timer
+// may while the write is under way.
+class ClockedLink : public RecordingLink {
+public:
+    ClockedLink(const std::vector<std::uint8_t>& image, TransferSignals& signals)
+        : RecordingLink(image, signals.stop), m_signals(signals) {}
+    bool Write(const std::uint8_t* data, std::uint32_t size, std::uint32_t& written) override {
+        const auto longer = longAttempts.find(attempts + 1);
+        clock += longer == longAttempts.end() ? attemptMs : longer->second;
+        stalledDuring.push_back(IsStalled(m_signals, clock, 30000));
+        return RecordingLink::Write(data, size, written);
+    }
+    std::uint32_t Now() override { return clock; }
+
+    std::uint32_t clock = 0xFFFFF000; // wraps during the run
+    std::uint32_t attemptMs = 16;
+    std::map<int, std::uint32_t> longAttempts; // attempt (from 1) -> its duration
+    std::vector<bool> stalledDuring;
+
+private:
+    const TransferSignals& m_signals;
+};
+
+TEST(TransferLoop, TheStallWatchCountsReturnedWritesNotSuccessfulOnes) {
+    const std::vector<std::uint8_t> image = PatternedImage(1024 + 5000);
+    {
+        // A device busy for 48 s refuses every write quickly: the retries ride it out, no stall is seen.
+        TransferSignals signals;
+        ClockedLink link(image, signals);
+        link.FailWriteAt(0, 3001);
+        EXPECT_EQ(RunTransfer(image.data(), 1024 + 5000, link, signals), TransferOutcome::Complete);
+        EXPECT_EQ(std::count(link.stalledDuring.begin(), link.stalledDuring.end(), true), 0);
+    }
+    {
+        // A write that does not return for 31 s is stalled while it is under way, and only then.
+        TransferSignals signals;
+        ClockedLink link(image, signals);
+        link.longAttempts[3] = 31000;
+        EXPECT_EQ(RunTransfer(image.data(), 1024 + 5000, link, signals), TransferOutcome::Complete);
+        EXPECT_EQ(link.stalledDuring, (std::vector<bool>{false, false, true, false}));
+    }
+    // A stamp made after the watcher read its clock is recent, not 4 billion milliseconds old.
+    TransferSignals signals;
+    signals.lastActivity = 1000;
+    EXPECT_FALSE(IsStalled(signals, 999, 30000));
+    EXPECT_TRUE(IsStalled(signals, 31000, 30000));
 }

@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 // Writes slowly, or blocks until released as a cancelled system write would be; publishes progress.
 class ThreadedLink : public TransferLink {
 public:
-    bool Write(const std::uint8_t* data, std::uint32_t size) override {
+    bool Write(const std::uint8_t* data, std::uint32_t size, std::uint32_t& written) override {
         attempts.fetch_add(1);
         {
             std::unique_lock<std::mutex> lock(m_mutex);
@@ -29,11 +29,13 @@ public:
         }
         std::this_thread::sleep_for(50us);
         received.insert(received.end(), data, data + size);
+        written = size;
         return true;
     }
     void Wait(std::uint32_t milliseconds) override {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
+    std::uint32_t Now() override { return 0; }
     void Progress(std::uint32_t position) override { progress.store(position); }
 
     void BlockAtAttempt(int attempt) { m_blockAtAttempt = attempt; }
@@ -63,12 +65,13 @@ struct ThreadedRun {
     explicit ThreadedRun(std::size_t size) : image(size, 0x5A) {}
     void Start() {
         worker = std::thread(
-            [this] { outcome = RunTransfer(image.data(), static_cast<std::uint32_t>(image.size()), link, stop); });
+            [this] { outcome = RunTransfer(image.data(), static_cast<std::uint32_t>(image.size()), link, signals); });
     }
 
     std::vector<std::uint8_t> image;
     ThreadedLink link;
-    std::atomic<bool> stop{false};
+    TransferSignals signals;
+    std::atomic<bool>& stop = signals.stop;
     TransferOutcome outcome = TransferOutcome::ImageTooShort;
     std::thread worker;
 };
