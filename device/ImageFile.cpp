@@ -5,11 +5,27 @@
 
 #include "Handle.h"
 
+namespace {
+// Right after a download, a virus scanner, the search indexer or a sync client often holds the new file open for
+// a moment, sharing nothing.
+constexpr int kSharingRetries = 5;
+constexpr DWORD kSharingRetryWaitMs = 200;
+
+FileHandle OpenImage(const std::wstring& path, DWORD share) {
+    for (int retry = 0;; ++retry) {
+        FileHandle file(
+            CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.IsValid() || GetLastError() != ERROR_SHARING_VIOLATION || retry == kSharingRetries)
+            return file;
+        Sleep(kSharingRetryWaitMs);
+    }
+}
+} // namespace
+
 bool ReadImageHeader(const std::wstring& path, ImageHeader& header) {
     DWORD total = 0;
     {
-        const FileHandle file(
-            CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const FileHandle file = OpenImage(path, 0);
         if (!file.IsValid())
             return false;
         while (total < kImageHeaderSize) {
@@ -26,8 +42,7 @@ bool ReadImageHeader(const std::wstring& path, ImageHeader& header) {
 }
 
 ImageLoad LoadImageFile(const std::wstring& path, ImageData& image) {
-    const FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    const FileHandle file = OpenImage(path, FILE_SHARE_READ);
     if (!file.IsValid())
         return ImageLoad::OpenFailed;
 

@@ -29,6 +29,12 @@ std::wstring WriteImage(const char* name, size_t size) {
     return path;
 }
 
+DWORD WINAPI CloseAfterHalfASecond(void* handle) {
+    Sleep(500);
+    CloseHandle(handle);
+    return 0;
+}
+
 } // namespace
 
 TEST(ImageFile, TheHeaderNeedsAll1028BytesAndAnUnlockedFile) {
@@ -73,5 +79,23 @@ TEST(ImageFile, AnImageOf4GiBOrMoreIsRefusedRatherThanCutToItsLow32Bits) {
     ImageData image;
     EXPECT_EQ(LoadImageFile(path, image), ImageLoad::Unusable);
     EXPECT_FALSE(image.bytes);
+    DeleteFileW(path.c_str());
+}
+
+TEST(ImageFile, AFileHeldOpenForAMomentIsWaitedFor) {
+    const std::wstring path = WriteImage("held", 1028);
+    for (const bool wholeImage : {false, true}) {
+        // Held with no sharing, as a virus scanner or sync client does, and let go after 500 ms.
+        HANDLE holder = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        const KernelHandle release(CreateThread(nullptr, 0, &CloseAfterHalfASecond, holder, 0, nullptr));
+        ImageHeader header;
+        ImageData image;
+        if (wholeImage)
+            EXPECT_EQ(LoadImageFile(path, image), ImageLoad::Loaded);
+        else
+            EXPECT_TRUE(ReadImageHeader(path, header));
+        WaitForSingleObject(release.Get(), INFINITE);
+    }
     DeleteFileW(path.c_str());
 }
