@@ -1,8 +1,7 @@
 // The transfer worker: streams the image on its own thread and reports to the main window by posted messages.
 #include "TransferWorker.h"
 
-#include <mmsystem.h>
-
+#include "TimerResolution.h"
 #include "TransferMessages.h"
 
 // Writes to the pipe, sleeps, reads the clock and posts progress; runs on the worker thread only.
@@ -55,13 +54,14 @@ bool TransferWorker::IsRunning() const {
     return m_thread.IsValid() && WaitForSingleObject(m_thread.Get(), 0) == WAIT_TIMEOUT;
 }
 
-void TransferWorker::StopAndWait() {
+bool TransferWorker::StopAndWait(DWORD patienceMs) {
     m_signals.stop = true;
     HANDLE thread = m_thread.Get();
+    const DWORD start = GetTickCount();
     // A write blocked in the system never returns by itself when the device stops reading; cancel it, and
     // again after each wait in case the worker had not yet entered the write.
     while (true) {
-        CancelSynchronousIo(thread);
+        CancelWrite();
         const DWORD waited = MsgWaitForMultipleObjects(1, &thread, FALSE, 50, QS_ALLINPUT);
         if (waited == WAIT_OBJECT_0)
             break;
@@ -72,8 +72,20 @@ void TransferWorker::StopAndWait() {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
+        if (patienceMs != INFINITE && GetTickCount() - start >= patienceMs)
+            return false;
     }
     m_thread.Close();
+    return true;
+}
+
+void TransferWorker::CancelWrite() {
+    // CancelSynchronousIo only asks the driver of the blocked call; CancelIoEx also reaches a write the driver
+    // has queued on the pipe.
+    const std::lock_guard<std::mutex> guard(m_pipeGuard);
+    CancelSynchronousIo(m_thread.Get());
+    if (m_pipe.IsValid())
+        CancelIoEx(m_pipe.Get(), nullptr);
 }
 
 void TransferWorker::CancelIfStalled(DWORD limitMs) {
@@ -81,7 +93,7 @@ void TransferWorker::CancelIfStalled(DWORD limitMs) {
         return;
     // Asked again at every check: the worker may not have been inside the write at the first cancel.
     m_signals.stop = true;
-    CancelSynchronousIo(m_thread.Get());
+    CancelWrite();
 }
 
 bool TransferWorker::WaitForEnd(DWORD milliseconds) const {
@@ -99,18 +111,21 @@ DWORD WINAPI TransferWorker::ThreadMain(void* self) {
 }
 
 void TransferWorker::Run() {
-    // Keeps the system awake, and makes the 1 ms and 5 ms retry waits last about that long rather than a
-    // whole scheduler tick.
+    // Keeps the system awake meanwhile.
     SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
-    timeBeginPeriod(1);
-
-    PipeLink link(m_pipe.Get(), m_notify);
-    const TransferOutcome outcome = RunTransfer(m_image.bytes.get(), m_image.size, link, m_signals);
+    TransferOutcome outcome;
+    {
+        const TimerResolution resolution;
+        PipeLink link(m_pipe.Get(), m_notify);
+        outcome = RunTransfer(m_image.bytes.get(), m_image.size, link, m_signals);
+    }
     m_outcome = outcome;
 
     m_image = ImageData();
-    m_pipe.Close();
-    timeEndPeriod(1);
+    {
+        const std::lock_guard<std::mutex> guard(m_pipeGuard);
+        m_pipe.Close();
+    }
     SetThreadExecutionState(ES_CONTINUOUS);
     if (m_notify)
         PostMessageA(m_notify, WM_APP_TRANSFER_END, static_cast<WPARAM>(outcome), 0);

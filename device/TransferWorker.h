@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "Handle.h"
 #include "ImageFile.h"
@@ -15,7 +16,7 @@ public:
     // Outcome instead.
     TransferWorker(ImageData image, FileHandle pipe, HWND notify);
     // Stops a worker that still runs and waits for it.
-    ~TransferWorker();
+    virtual ~TransferWorker();
     TransferWorker(const TransferWorker&) = delete;
     TransferWorker& operator=(const TransferWorker&) = delete;
 
@@ -23,8 +24,10 @@ public:
     bool Start();
     bool IsRunning() const;
     // Asks the worker to stop, cancels a write blocked in the system, and waits for the thread to end while
-    // dispatching this thread's messages (the worker never waits on the UI, but other windows may).
-    void StopAndWait();
+    // dispatching this thread's messages (the worker never waits on the UI, but other windows may). A driver may
+    // ignore the cancel: false when the worker still runs after `patienceMs`; it has been asked, and the caller
+    // may wait again.
+    bool StopAndWait(DWORD patienceMs = INFINITE);
     // Waits for a thread whose end message has arrived.
     void Join();
     // Waits up to `milliseconds` for the run to end; true when it has ended.
@@ -39,6 +42,10 @@ public:
     // the system, where no retry limit reaches it. The run then ends as stopped, and so failed.
     void CancelIfStalled(DWORD limitMs);
 
+protected:
+    // Cancels a write blocked in the system, on the worker thread and on the pipe.
+    virtual void CancelWrite();
+
 private:
     class PipeLink;
     static DWORD WINAPI ThreadMain(void* self);
@@ -46,6 +53,9 @@ private:
 
     ImageData m_image;
     FileHandle m_pipe;
+    // Held while the pipe is cancelled and while the worker closes it, so a cancel never reaches a handle value
+    // that was closed and given to something else.
+    std::mutex m_pipeGuard;
     HWND m_notify;
     std::uint32_t m_bytesToSend;
     TransferSignals m_signals;

@@ -34,7 +34,44 @@ int WaitForEnd(HWND window, DWORD timeoutMs) {
     return -1;
 }
 
+// A worker on a driver that ignores every cancel.
+class DeafWorker : public TransferWorker {
+public:
+    using TransferWorker::TransferWorker;
+
+protected:
+    void CancelWrite() override {}
+};
+
+ImageData BigImage() {
+    ImageData image;
+    image.size = 1024 + 64 * 2048;
+    image.bytes.reset(new std::uint8_t[image.size]());
+    image.bytes[0] = '$';
+    return image;
+}
+
 } // namespace
+
+TEST(TransferWorker, AStopTheDriverIgnoresGivesUpWaitingInTimeAndEndsWhenTheDeviceGoes) {
+    TestDevice device("--stall-after 8192");
+    FileHandle pipe = OpenDevicePipe();
+    ASSERT_TRUE(pipe.IsValid());
+    DeafWorker worker(BigImage(), std::move(pipe), nullptr);
+    ASSERT_TRUE(worker.Start());
+    Sleep(500);
+
+    const DWORD start = GetTickCount();
+    EXPECT_FALSE(worker.StopAndWait(1000)) << "the write is blocked and nothing cancels it";
+    const DWORD waited = GetTickCount() - start;
+    EXPECT_GE(waited, 1000u);
+    EXPECT_LT(waited, 3000u);
+
+    device.Unplug();
+    EXPECT_TRUE(worker.StopAndWait(5000));
+    EXPECT_EQ(worker.Outcome(), TransferOutcome::Stopped);
+    EXPECT_LT(worker.BytesSent(), worker.BytesToSend());
+}
 
 TEST(TransferWorker, ARunWhoseDeviceStoppedReadingIsCancelledAndEndsAsStopped) {
     TestDevice device("--stall-after 8192");
@@ -42,11 +79,7 @@ TEST(TransferWorker, ARunWhoseDeviceStoppedReadingIsCancelledAndEndsAsStopped) {
     ASSERT_TRUE(pipe.IsValid());
     HWND window = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
 
-    ImageData image;
-    image.size = 1024 + 64 * 2048;
-    image.bytes.reset(new std::uint8_t[image.size]());
-    image.bytes[0] = '$';
-    TransferWorker worker(std::move(image), std::move(pipe), window);
+    TransferWorker worker(BigImage(), std::move(pipe), window);
     ASSERT_TRUE(worker.Start());
 
     // Longer than the retries of a failing chunk (3002 waits of 1 ms) could last: the write is blocked.
