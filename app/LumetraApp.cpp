@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include "CommonControls.h"
 #include "LumetraDlg.h"
 
 CLumetraApp theApp;
@@ -12,8 +13,7 @@ BOOL CLumetraApp::InitInstance() {
     // dialog moves to wherever an image lies, must not be where it comes from.
     SetDllDirectoryA("");
 
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&controls);
+    InitCommonControlsFromSystem(ICC_WIN95_CLASSES);
 
     CWinApp::InitInstance();
     SetRegistryKey("Local AppWizard-Generated Applications");
