@@ -34,3 +34,13 @@ DriverCall CallOpenFile(const char* pipeName) {
     }
     return {true, result};
 }
+
+DWORD DriverLibraryProblem() {
+    SetLastError(0);
+    const Module library(kDriverLibrary);
+    if (!library.IsLoaded())
+        return GetLastError() != 0 ? GetLastError() : static_cast<DWORD>(ERROR_MOD_NOT_FOUND);
+    if (!library.Find<OpenDevFunction>("open_dev") || !library.Find<OpenFileFunction>("open_file"))
+        return ERROR_PROC_NOT_FOUND;
+    return 0;
+}

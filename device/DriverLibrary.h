@@ -17,3 +17,8 @@ struct DriverCall {
 DriverCall CallOpenDev();
 // open_file(pipeName): a write handle on the device's pipe, or INVALID_HANDLE_VALUE.
 DriverCall CallOpenFile(const char* pipeName);
+
+// Why the library cannot be used, for a report to the user: loads it once more and gives the system's load error
+// (126: not found where Windows looks; 193: a library of the other architecture), ERROR_PROC_NOT_FOUND when an
+// export is missing, or 0 when it can be used now.
+DWORD DriverLibraryProblem();
