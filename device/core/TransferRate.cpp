@@ -85,9 +85,10 @@ std::string TimeLeftText(std::optional<std::uint32_t> seconds) {
         const std::string minutes = std::to_string(s / 60) + " min";
         return s % 60 ? minutes + " " + std::to_string(s % 60) + " s" : minutes;
     }
-    // Whole minutes are precise enough for an hour and more.
-    const std::string hours = std::to_string(s / 3600) + " h";
-    return s % 3600 / 60 ? hours + " " + std::to_string(s % 3600 / 60) + " min" : hours;
+    // Whole minutes, rounded up like the seconds, are precise enough for an hour and more.
+    const std::uint32_t minutes = s / 60 + (s % 60 ? 1 : 0);
+    const std::string hours = std::to_string(minutes / 60) + " h";
+    return minutes % 60 ? hours + " " + std::to_string(minutes % 60) + " min" : hours;
 }
 
 std::optional<std::string> TransferProgressText(const std::string& format, std::uint64_t done, std::uint64_t total,

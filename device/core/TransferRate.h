@@ -47,7 +47,8 @@ std::optional<std::uint32_t> SecondsLeft(std::uint64_t bytesLeft, double bytesPe
 std::string ByteCountText(std::uint64_t bytes);
 // "1.8 MiB/s", "0 B/s".
 std::string RateText(double bytesPerSecond);
-// "2 s", "1 min 5 s", "3 min", "1 h 20 min"; "?" when the time is not known.
+// "2 s", "1 min 5 s", "3 min", "1 h 20 min" (from an hour on in whole minutes, rounded up); "?" when the time is
+// not known.
 std::string TimeLeftText(std::optional<std::uint32_t> seconds);
 
 // `format` with {done}, {total}, {rate} and {left} filled in (see FillPlaceholders); nothing while the window has
