@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,6 +46,17 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = kPatienceMs)
     return true;
 }
 
+std::wstring TempFolder() {
+    wchar_t temp[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, temp);
+    return temp;
+}
+
+std::string FileContents(const std::wstring& path) {
+    std::ifstream file(path.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
 // A drop as the shell hands it over: a DROPFILES block followed by the wide paths, each ended by a zero, and a
 // closing zero.
 HDROP MakeDrop(const std::vector<std::wstring>& paths) {
@@ -61,66 +74,35 @@ HDROP MakeDrop(const std::vector<std::wstring>& paths) {
     return static_cast<HDROP>(memory);
 }
 
-// DragFinish frees the block; a freed handle has no size.
-bool Released(HDROP drop) {
-    return GlobalSize(drop) == 0;
-}
-
-// A folder of this test process under the temporary folder, named in characters that no Western ANSI code page
-// has, so that a path squeezed through the ANSI code page would no longer name it.
-class DropFolder {
-public:
-    DropFolder() {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        m_path = std::wstring(temp) + L"ostrel-\x043E\x0431\x0440\x0430\x0437-" +
-                 std::to_wstring(GetCurrentProcessId()) + L"\\";
-        CreateDirectoryW(m_path.c_str(), nullptr);
-    }
+// A folder of this test process under the temporary folder, named in Cyrillic, which no Western ANSI code page
+// holds: a path squeezed through the ANSI code page would no longer name it.
+struct DropFolder {
+    DropFolder() { CreateDirectoryW(path.c_str(), nullptr); }
     ~DropFolder() {
-        for (const std::wstring& file : m_files)
+        for (const std::wstring& file : files)
             DeleteFileW(file.c_str());
-        RemoveDirectoryW(m_path.c_str());
+        RemoveDirectoryW(path.c_str());
     }
-    DropFolder(const DropFolder&) = delete;
-    DropFolder& operator=(const DropFolder&) = delete;
-
-    const std::wstring& Path() const { return m_path; }
-    // An image of `size` bytes: marker, USB port, the flash kind, every other byte from a pattern.
-    std::wstring PutImage(const std::wstring& name, std::size_t size, std::uint8_t flashKind,
-                          std::string* bytesOut = nullptr) {
-        std::string bytes(size, '\0');
+    // An image of `size` bytes for the USB port, of the flash kind, undated; the other bytes from a pattern.
+    std::wstring PutImage(const std::wstring& name, std::size_t size, char flashKind, std::string* bytes = nullptr) {
+        std::string image(size, '\0');
         for (std::size_t i = 0; i < size; ++i)
-            bytes[i] = static_cast<char>(i * 7 + i / 2048);
-        bytes[0] = '$';
-        bytes[1] = 1;
-        bytes[2] = static_cast<char>(flashKind);
-        bytes[5] = 0; // no date
-        const std::wstring path = m_path + name;
-        const FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+            image[i] = static_cast<char>(i * 7 + i / 2048);
+        const char header[] = {'$', 1, flashKind, 0, 0, 0};
+        std::copy(std::begin(header), std::end(header), image.begin());
+        files.push_back(path + name);
+        const FileHandle file(CreateFileW(files.back().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         DWORD written = 0;
-        WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(size), &written, nullptr);
-        m_files.push_back(path);
-        if (bytesOut)
-            *bytesOut = bytes;
-        return path;
+        WriteFile(file.Get(), image.data(), static_cast<DWORD>(size), &written, nullptr);
+        if (bytes)
+            *bytes = image;
+        return files.back();
     }
 
-private:
-    std::wstring m_path;
-    std::vector<std::wstring> m_files;
+    std::wstring path =
+        TempFolder() + L"ostrel-\x043E\x0431\x0440\x0430\x0437-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    std::vector<std::wstring> files;
 };
-
-std::string FileContents(const std::string& path) {
-    const FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
-    std::string contents(file.IsValid() ? GetFileSize(file.Get(), nullptr) : 0, '\0');
-    DWORD read = 0;
-    if (!contents.empty())
-        ReadFile(file.Get(), contents.data(), static_cast<DWORD>(contents.size()), &read, nullptr);
-    contents.resize(read);
-    return contents;
-}
 
 // Answers every message box this thread shows, from a thread timer that fires inside the box's own modal loop,
 // and keeps their texts.
@@ -166,11 +148,11 @@ TEST(DroppedImage, StartsADownloadThatReachesTheDeviceWholeAndADropDuringTheRunI
     const std::wstring imagePath =
         folder.PutImage(L"\x043F\x0440\x043E\x0448\x0438\x0432\x043A\x0430.hdr", 1024 + 60 * 2048 + 300, 1, &image);
     const std::wstring otherPath = folder.PutImage(L"other.hdr", 1024 + 4 * 2048, 2);
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    const std::string capture = std::string(temp) + "ostrel-drop-capture-" + std::to_string(GetCurrentProcessId());
+    // Beside the folder, in a path of plain ASCII, which the emulator's command line takes.
+    const std::wstring capture = TempFolder() + L"ostrel-drop-capture-" + std::to_wstring(GetCurrentProcessId());
+    folder.files.push_back(capture);
     // About one second at this rate, so that the second drop finds the run under way.
-    TestDevice device("--throttle 120000 --capture \"" + capture + "\"");
+    TestDevice device("--throttle 120000 --capture \"" + std::string(capture.begin(), capture.end()) + "\"");
     const std::string expected = image.substr(0, 20) + image.substr(1024);
 
     CLumetraDlg dialog;
@@ -181,7 +163,8 @@ TEST(DroppedImage, StartsADownloadThatReachesTheDeviceWholeAndADropDuringTheRunI
 
         HDROP first = MakeDrop({imagePath});
         SendMessageW(hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(first), 0);
-        EXPECT_TRUE(Released(first));
+        // DragFinish frees the block: a freed handle has no size.
+        EXPECT_EQ(GlobalSize(first), 0u);
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(hwnd, IDC_DOWNLOAD))) << "no run started";
         const std::string info = dialog.LookupText("message", "1027");
         EXPECT_EQ(ControlText(hwnd, IDC_IMAGE_INFO), info);
@@ -189,7 +172,7 @@ TEST(DroppedImage, StartsADownloadThatReachesTheDeviceWholeAndADropDuringTheRunI
         // The other image would set another info line and take over the pipe.
         HDROP second = MakeDrop({otherPath});
         SendMessageW(hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(second), 0);
-        EXPECT_TRUE(Released(second));
+        EXPECT_EQ(GlobalSize(second), 0u);
         EXPECT_EQ(ControlText(hwnd, IDC_IMAGE_INFO), info);
 
         const std::string ended = dialog.LookupText("message", "1031");
@@ -201,7 +184,6 @@ TEST(DroppedImage, StartsADownloadThatReachesTheDeviceWholeAndADropDuringTheRunI
         EXPECT_EQ(ControlText(hwnd, IDC_RESULT), ended) << "the end text was overwritten";
         EXPECT_EQ(answerer.Texts(), std::vector<std::string>{});
     });
-    DeleteFileA(capture.c_str());
 }
 
 TEST(DroppedImage, SeveralFilesAFolderOrAMissingFileStartNothingAndShowTheirMessage) {
@@ -216,8 +198,8 @@ TEST(DroppedImage, SeveralFilesAFolderOrAMissingFileStartNothingAndShowTheirMess
         };
         const Case cases[] = {
             {"two images", {image, image}, dialog.LookupText("extra", "4")},
-            {"a folder", {folder.Path().substr(0, folder.Path().size() - 1)}, dialog.LookupText("message", "1034")},
-            {"a file that is gone", {folder.Path() + L"gone.hdr"}, dialog.LookupText("message", "1034")},
+            {"a folder", {folder.path.substr(0, folder.path.size() - 1)}, dialog.LookupText("message", "1034")},
+            {"a file that is gone", {folder.path + L"gone.hdr"}, dialog.LookupText("message", "1034")},
         };
         BoxAnswerer answerer;
         for (const Case& c : cases) {
@@ -225,7 +207,7 @@ TEST(DroppedImage, SeveralFilesAFolderOrAMissingFileStartNothingAndShowTheirMess
             HDROP drop = MakeDrop(c.paths);
             SendMessageW(hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
             EXPECT_EQ(answerer.Texts(), std::vector<std::string>{c.message});
-            EXPECT_TRUE(Released(drop));
+            EXPECT_EQ(GlobalSize(drop), 0u) << "not released";
             EXPECT_EQ(ControlText(hwnd, IDC_IMAGE_INFO), "") << "the image was read";
             EXPECT_TRUE(IsWindowEnabled(GetDlgItem(hwnd, IDC_DOWNLOAD)));
         }
