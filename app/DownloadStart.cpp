@@ -1,9 +1,12 @@
-// CLumetraDlg's download start: the chain of checks that ends in a transfer worker, and the worker's reports.
+// CLumetraDlg's download start: an image chosen or dropped, the chain of checks that ends in a transfer worker, and
+// the run's progress and end in the window.
 #include "LumetraDlg.h"
 
 #include "AnsiText.h"
 #include "DownloadChain.h"
+#include "DroppedFiles.h"
 #include "FileDialog.h"
+#include "MessageBox.h"
 #include "TextKeys.h"
 #include "TransferWorker.h"
 #include "resource.h"
@@ -12,13 +15,29 @@ namespace {
 const char kImageFilter[] = "hdr file (*.hdr) |*.HDR||";
 const char kTransferFailedFallback[] = "Download FAILED: the device did not take the whole image. Do not unplug "
                                        "it; check the cable and download the image again.";
+const char kProgressFallback[] = "{done} of {total}, {rate}, about {left} left";
+const char kDropOneImageFallback[] = "Drop one firmware image (.hdr) at a time.";
+
+// Holds a flag set for as long as the scope lasts.
+class ScopedFlag {
+public:
+    explicit ScopedFlag(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~ScopedFlag() { m_flag = false; }
+    ScopedFlag(const ScopedFlag&) = delete;
+    ScopedFlag& operator=(const ScopedFlag&) = delete;
+
+private:
+    bool& m_flag;
+};
 } // namespace
 
 void CLumetraDlg::OnDownload() {
     // One run at a time. The button is disabled meanwhile, but a click can still reach it (Wine sends one),
-    // and a second run would take over the running one's pipe.
-    if (m_transfer)
+    // and a second run would take over the running one's pipe. A start under way may be waiting in one of its
+    // own dialogs.
+    if (m_transfer || m_startingDownload)
         return;
+    const ScopedFlag starting(m_startingDownload);
 
     std::string path;
     const bool chosen = ChooseFileToOpen(m_hWnd, kImageFilter, path);
@@ -29,8 +48,28 @@ void CLumetraDlg::OnDownload() {
         ShowTextMessage(TextKey::kNoFileChosen);
         return;
     }
-    m_imagePath = path;
-    const std::wstring imagePath = AnsiToWide(m_imagePath);
+    StartDownload(AnsiToWide(path));
+}
+
+void CLumetraDlg::OnDropFiles(HDROP drop) {
+    DroppedFiles files(drop);
+    // Refused like a click on the button, without a word.
+    if (m_transfer || m_startingDownload || m_closing)
+        return;
+    const ScopedFlag starting(m_startingDownload);
+    if (files.Count() != 1) {
+        files.Release();
+        AfxMessageBox(ExtraText(TextKey::kDropOneImage, kDropOneImageFallback).c_str(), MB_OK, 0);
+        return;
+    }
+    const std::wstring path = files.Path(0);
+    // The drop's memory is not needed while the start's message boxes are up.
+    files.Release();
+    StartDownload(path);
+}
+
+void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
+    m_imagePath = imagePath;
 
     ImageHeader header;
     const HeaderCheck check = CheckImageHeader(imagePath, header);
@@ -92,11 +131,33 @@ void CLumetraDlg::OnDownload() {
     }
     m_transfer = std::move(worker);
 
+    m_progressFormat = ExtraText(TextKey::kTransferProgress, kProgressFallback);
+    m_progressRate.Reset();
+    m_progressRate.Add(GetTickCount(), m_transfer->BytesSent());
+    m_progressShown.clear();
+    SetTimer(kProgressTimer, kProgressRefreshMs);
+
     HWND downloadButton = GetDlgItem(IDC_DOWNLOAD);
     if (GetFocus() == downloadButton)
         SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDCANCEL)), TRUE);
     EnableWindow(downloadButton, FALSE);
     SetTimer(kPresenceTimer, kDevicePresentCheckMs);
+}
+
+void CLumetraDlg::ShowTransferProgress() {
+    if (!m_transfer || m_stoppingTransfer)
+        return;
+    const std::uint32_t sent = m_transfer->BytesSent();
+    m_progressRate.Add(GetTickCount(), sent);
+    // Nothing until two seconds are measured: the result line stays empty as before, and a run that ends sooner
+    // shows only its end text.
+    const std::optional<std::string> text =
+        TransferProgressText(m_progressFormat, sent, m_transfer->BytesToSend(), m_progressRate);
+    // Set only when it changed, so that the line does not flicker.
+    if (text && *text != m_progressShown) {
+        m_progressShown = *text;
+        SetDlgItemText(IDC_RESULT, m_progressShown.c_str());
+    }
 }
 
 void CLumetraDlg::OnTransferProgress(UINT position, LPARAM) {
@@ -107,6 +168,7 @@ void CLumetraDlg::OnTransferProgress(UINT position, LPARAM) {
 void CLumetraDlg::OnTransferEnd(UINT outcome, LPARAM) {
     if (!m_transfer || m_stoppingTransfer)
         return;
+    KillTimer(kProgressTimer);
     m_transfer->Join();
     m_transfer.reset();
 

@@ -35,6 +35,7 @@ const MessageMapEntry<CLumetraDlg> CLumetraDlg::kMessageMap[] = {
     {WM_SYSCOMMAND, 0, 0, Crack<&CLumetraDlg::OnSysCommand>::Call},
     {WM_TIMER, 0, 0, Crack<&CLumetraDlg::OnTimer>::Call},
     {WM_COMMAND, IDC_DOWNLOAD, BN_CLICKED, Crack<&CLumetraDlg::OnDownload>::Call},
+    {WM_DROPFILES, 0, 0, Crack<&CLumetraDlg::OnDropFiles>::Call},
     {WM_APP_TRANSFER_PROGRESS, 0, 0, Crack<&CLumetraDlg::OnTransferProgress>::Call},
     {WM_APP_TRANSFER_END, 0, 0, Crack<&CLumetraDlg::OnTransferEnd>::Call},
     {WM_QUERYENDSESSION, 0, 0, Crack<&CLumetraDlg::OnQueryEndSession>::Call},
@@ -80,6 +81,8 @@ BOOL CLumetraDlg::OnInitDialog() {
     m_progress.SetTextColor(kPercentTextColor);
 
     SetTimer(kPresenceTimer, kFirstPresenceCheckMs);
+    // Set here rather than in the template, whose styles stay as they are.
+    DragAcceptFiles(m_hWnd, TRUE);
     return TRUE;
 }
 
@@ -127,6 +130,10 @@ void CLumetraDlg::ShowTextMessage(const char* key) {
 }
 
 void CLumetraDlg::OnTimer(UINT_PTR id) {
+    if (id == kProgressTimer) {
+        ShowTransferProgress();
+        return;
+    }
     if (id == kPresenceTimer && m_transfer)
         m_transfer->CancelIfStalled(kTransferStallLimitMs);
     if (id == kPresenceTimer && !CheckDevicePresence())
@@ -177,6 +184,7 @@ bool CLumetraDlg::StopTransferForClose() {
             return false;
         // The worker may have ended while the question was open; then its end message was handled already.
         if (m_transfer) {
+            KillTimer(kProgressTimer);
             m_stoppingTransfer = true;
             m_transfer->StopAndWait();
             m_transfer.reset();

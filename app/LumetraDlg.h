@@ -7,6 +7,7 @@
 #include "Dialog.h"
 #include "GradientProgressCtrl.h"
 #include "MessageMap.h"
+#include "TransferRate.h"
 
 class TransferWorker;
 
@@ -34,7 +35,14 @@ private:
     HCURSOR OnQueryDragIcon();
     void OnSysCommand(UINT id, LPARAM lParam);
     void OnTimer(UINT_PTR id);
+    // The download button: the user chooses an image in the open-file dialog, and the download starts from it.
     void OnDownload();
+    // One image dropped onto the window starts a download as a chosen one does.
+    void OnDropFiles(HDROP drop);
+    // The download start from a chosen image on: header tests, image info line, device, pipe, image, worker.
+    void StartDownload(const std::wstring& imagePath);
+    // Done, total, rate and time left of the run in the result line, from the worker's count of bytes sent.
+    void ShowTransferProgress();
     void OnTransferProgress(UINT position, LPARAM);
     void OnTransferEnd(UINT outcome, LPARAM);
     BOOL OnQueryEndSession();
@@ -52,11 +60,15 @@ private:
     // Timer 1 drives the presence checks; a download start also sets it, to the period of a present device.
     static constexpr UINT_PTR kPresenceTimer = 1;
     static constexpr UINT kDevicePresentCheckMs = 1000;
+    // Timer 2 refreshes the result line during a run, at most four times a second.
+    static constexpr UINT_PTR kProgressTimer = 2;
+    static constexpr UINT kProgressRefreshMs = 250;
 
     HICON m_hIcon;
     bool m_deviceFound = false;
     CGradientProgressCtrl m_progress;
-    std::string m_imagePath;
+    // As chosen or dropped; a dropped path keeps every character, whatever the ANSI code page.
+    std::wstring m_imagePath;
     char m_textBuffer[260];
 
     // Set while a missing driver library has been reported, until the library loads again.
@@ -64,6 +76,12 @@ private:
     bool m_driverBoxOpen = false;
     // The one transfer run, from its start until its end message has been handled.
     std::unique_ptr<TransferWorker> m_transfer;
+    // The run's progress line: its text with placeholders, the rate measured so far, and the text shown.
+    std::string m_progressFormat;
+    RateWindow m_progressRate;
+    std::string m_progressShown;
+    // Set while a download start runs, its modal dialogs included: a drop or click meanwhile is refused.
+    bool m_startingDownload = false;
     // Set while closing waits for the worker: its end is handled there, not by the end message.
     bool m_stoppingTransfer = false;
     // Set once the window has agreed to close; a download start under way in a nested modal loop gives up.

@@ -24,4 +24,6 @@ inline constexpr char kNoFileChosen[] = "1035";
 inline constexpr char kExtraSection[] = "extra";
 inline constexpr char kTransferFailed[] = "1";
 inline constexpr char kConfirmCloseDuringTransfer[] = "2";
+inline constexpr char kTransferProgress[] = "3";
+inline constexpr char kDropOneImage[] = "4";
 } // namespace TextKey

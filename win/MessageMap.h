@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 template <class T> struct MessageMapEntry {
     UINT message;
     UINT controlId;  // WM_COMMAND only: the control that sends the notification
@@ -44,6 +46,13 @@ template <class T, BOOL (T::*Member)()> struct Crack<Member> {
 
 template <class T, BOOL (T::*Member)(HDC)> struct Crack<Member> {
     static LRESULT Call(T& self, WPARAM wParam, LPARAM) { return (self.*Member)(reinterpret_cast<HDC>(wParam)); }
+};
+
+template <class T, void (T::*Member)(HDROP)> struct Crack<Member> {
+    static LRESULT Call(T& self, WPARAM wParam, LPARAM) {
+        (self.*Member)(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    }
 };
 
 // Finds the entry for the message and runs its handler; false when the table has none.

@@ -2,6 +2,7 @@
 // a stalled device, closing during a run, and the tool's handles after many runs.
 #include <algorithm>
 #include <cstdio>
+#include <regex>
 
 #include "ToolSession.h"
 #include "resource.h"
@@ -105,6 +106,57 @@ TEST_F(DownloadTest, TheButtonRefusesASecondRunWhileTheBarMovesAndReturnsAfter) 
               "ostrel-devsim: summary downloads=1 writes=" + std::to_string(e2e::WriteSizes(image.size()).size()) +
                   " bytes=" + std::to_string(e2e::DeviceStream(image).size()));
     EXPECT_TRUE(Captured() == e2e::DeviceStream(image));
+}
+
+TEST_F(DownloadTest, TheResultLineShowsDoneRateAndTimeLeftWhileTheBarMovesThenTheEndText) {
+    constexpr double kThrottle = 100000;
+    ASSERT_NO_FATAL_FAILURE(Attach({"--throttle", std::to_string(static_cast<int>(kThrottle))}));
+    ImageLayout layout;
+    // About four seconds: the line appears once two seconds are measured.
+    layout.size = kHeaderArea + 200 * kChunk;
+    const std::string image = e2e::MakeImage(layout);
+    ASSERT_TRUE(StartDownload(PutImage("image.hdr", image)));
+
+    struct Seen {
+        std::string line;
+        int position;
+    };
+    std::vector<Seen> seen;
+    ASSERT_TRUE(e2e::WaitUntil(
+        [&] {
+            const std::string line = Control(IDC_RESULT);
+            const int position = Position();
+            if (!ButtonEnabled() && (seen.empty() || seen.back().line != line))
+                seen.push_back({line, position});
+            return ButtonEnabled();
+        },
+        30000));
+    ASSERT_TRUE(WaitForRunEnd(1));
+    EXPECT_EQ(Control(IDC_RESULT), Message("1031"));
+    Sleep(700);
+    EXPECT_EQ(Control(IDC_RESULT), Message("1031")) << "a refresh after the end";
+
+    // The shipped English text: done, total, rate in KiB/s, and whole seconds left.
+    ASSERT_EQ(Text("extra", "3"), "{done} of {total}, {rate}, about {left} left");
+    const std::regex pattern(R"((\d+ B|\d+\.\d [KM]iB) of (\S+ \S+), (\d+\.\d) KiB/s, about (?:(\d+) s|\?) left)");
+    int whileMoving = 0;
+    for (const Seen& s : seen) {
+        SCOPED_TRACE(s.line);
+        if (s.line.empty() || s.line == Message("1031"))
+            continue;
+        std::smatch match;
+        ASSERT_TRUE(std::regex_match(s.line, match, pattern));
+        EXPECT_EQ(match[2].str(), "400.0 KiB") << "the header command and the payload";
+        const double rate = std::stod(match[3].str()) * 1024;
+        EXPECT_GT(rate, kThrottle * 0.6);
+        EXPECT_LT(rate, kThrottle * 1.3);
+        ASSERT_TRUE(match[4].matched) << "the device takes data: the time left is known";
+        EXPECT_LE(std::stoi(match[4].str()), 4);
+        if (s.position > 0 && s.position < 100)
+            ++whileMoving;
+        std::printf("result line at %d %%: %s\n", s.position, s.line.c_str());
+    }
+    EXPECT_GE(whileMoving, 2) << "the line did not move along with the bar";
 }
 
 TEST_F(DownloadTest, AnUnpluggedDeviceEndsTheRunAsFailedWithTheBytesSoFarIntact) {

@@ -23,8 +23,9 @@ const char kUsage[] =
 Starts the tool EXE (its lang.ini beside it) with OSTREL_DEVSIM_INSTANCE=NAME, waits until its window shows the
 device connected, presses the download button, picks FILE in the open-file dialog, waits for the end of the run
 and closes the tool. Prints one line per step, "ostrel-drive: ...". At the checkpoints idle (device connected),
-transfer (the bar at PERCENT, default 50, or later), done (run ended) and about (the About box open) it prints "ostrel-drive: checkpoint NAME"
-and, with --handshake, waits until the file DIR\NAME exists before it goes on.
+transfer (the bar at PERCENT, default 50, or later, and the result line showing the progress), done (run ended)
+and about (the About box open) it prints "ostrel-drive: checkpoint NAME" and, with --handshake, waits until the
+file DIR\NAME exists before it goes on.
 Exit status: 0 the window reported every byte written; 1 anything else; 2 usage.
 )";
 
@@ -121,12 +122,13 @@ int Drive::Run() {
     if (!e2e::WaitUntil(
             [&] {
                 position = e2e::ProgressPosition(main, IDC_PROGRESS);
-                return position >= m_options.shotAt || ended();
+                // The result line shows the progress from two seconds into the run.
+                return (position >= m_options.shotAt && !e2e::ControlText(main, IDC_RESULT).empty()) || ended();
             },
             kRunLimitMs))
         return Fail("the run did not end");
     if (!ended()) {
-        Say("position " + std::to_string(position));
+        Say("position " + std::to_string(position) + ", result line \"" + e2e::ControlText(main, IDC_RESULT) + "\"");
         if (!Checkpoint("transfer"))
             return Fail("no answer at checkpoint transfer");
         Say("position " + std::to_string(e2e::ProgressPosition(main, IDC_PROGRESS)) + " after the checkpoint");

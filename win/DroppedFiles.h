@@ -1,0 +1,25 @@
+// Files dropped onto a window: the drop handle of WM_DROPFILES, released when its owner goes.
+#pragma once
+
+#include <string>
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+class DroppedFiles {
+public:
+    explicit DroppedFiles(HDROP drop) : m_drop(drop) {}
+    ~DroppedFiles() { Release(); }
+    DroppedFiles(const DroppedFiles&) = delete;
+    DroppedFiles& operator=(const DroppedFiles&) = delete;
+
+    UINT Count() const { return m_drop ? DragQueryFileW(m_drop, 0xFFFFFFFF, nullptr, 0) : 0; }
+    // The full path of the file, in UTF-16 as the system holds it; empty when there is no such file.
+    std::wstring Path(UINT index) const;
+    // Frees the drop (DragFinish); nothing can be read afterwards.
+    void Release();
+
+private:
+    HDROP m_drop;
+};
