@@ -33,7 +33,11 @@ prefix=$(dirname "$build")/wine-$arch-setup
 wine_run() {
     "$source/scripts/wine-run" "$prefix" "$@"
 }
-"$source/scripts/wine-run" "$template" cmd /c exit >/dev/null 2>&1 </dev/null || true
+if [ ! -f "$template/.ready" ]; then
+    "$source/scripts/wine-run" "$template" cmd /c exit >/dev/null 2>&1 </dev/null || true
+    # Its server writes the registry files as it ends, a few seconds after the last program.
+    timeout 60 env WINEPREFIX="$template" wineserver -w 2>/dev/null || true
+fi
 rm -rf "$prefix"
 cp -a "$template" "$prefix"
 
@@ -150,5 +154,7 @@ WINEPREFIX=$prefix wineserver -w 2>/dev/null || true
 ours=$(grep -il 'corvane\|ostrel' "$prefix"/*.reg || true)
 [ -z "$ours" ] || fail "the registry still names us: $(grep -i 'corvane\|ostrel' "$prefix"/*.reg | head -3)"
 
+# The prefix stays for a look after a failure only.
+rm -rf "$prefix"
 echo "check-installer: $package.exe installs (English silently, Korean and German on request) and uninstalls cleanly;" \
     "the installed tool shows \"$shown_title\" / \"$shown_status\""
