@@ -1,12 +1,20 @@
-# The release package: a zip of the tool, its text table and the user guide, built by CPack (`cpack` or the
-# `package` target) as ostrel-update-<version>-win32.zip, or -win64.zip from the 64-bit build.
+# The release packages, built by CPack (`cpack` or the `package` target): ostrel-update-<version>-win32.zip and the
+# setup program ostrel-update-<version>-win32-setup.exe (-win64 from the 64-bit build). Both carry the tool, the
+# console flasher when the build has it, every text table and the user guide.
 if(NOT WIN32)
     return()
 endif()
 
 install(TARGETS ostrel_update RUNTIME DESTINATION . COMPONENT tool)
-install(FILES ${PROJECT_SOURCE_DIR}/res/lang.ini ${PROJECT_SOURCE_DIR}/docs/user-guide.txt DESTINATION .
-        COMPONENT tool)
+if(TARGET ostrel_flash)
+    install(TARGETS ostrel_flash RUNTIME DESTINATION . COMPONENT tool)
+endif()
+install(FILES ${PROJECT_SOURCE_DIR}/docs/user-guide.txt DESTINATION . COMPONENT tool)
+# lang/ holds every table, English included, so that copying one over lang.ini can always be undone.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/res/lang/ DESTINATION lang COMPONENT tool FILES_MATCHING PATTERN "*.ini")
+install(FILES ${PROJECT_SOURCE_DIR}/res/lang.ini DESTINATION lang RENAME en.ini COMPONENT tool)
+# The zip's lang.ini; the setup program writes lang.ini from the table of the language chosen instead.
+install(FILES ${PROJECT_SOURCE_DIR}/res/lang.ini DESTINATION . COMPONENT default_table)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(ostrel_package_arch win64)
@@ -14,21 +22,48 @@ else()
     set(ostrel_package_arch win32)
 endif()
 
-set(CPACK_GENERATOR ZIP)
+set(CPACK_GENERATOR ZIP NSIS)
 set(CPACK_PACKAGE_NAME ostrel-update)
 set(CPACK_PACKAGE_VENDOR Corvane)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(ostrel_package_name ostrel-update-${PROJECT_VERSION}-${ostrel_package_arch})
 set(CPACK_PACKAGE_FILE_NAME ${ostrel_package_name})
-# Only the tool component: the stand-in driver library and the device emulator are never shipped, whatever
-# install rules other folders may add.
-set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};tool;/")
+# Only our components: the stand-in driver library and the device emulator are never shipped, whatever install
+# rules other folders may add. CPackOptions.cmake leaves default_table out of the setup program.
+set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};tool;/"
+                                 "${CMAKE_BINARY_DIR};${PROJECT_NAME};default_table;/")
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/CPackOptions.cmake)
 set(CPACK_STRIP_FILES ON)
+
+# The setup program: our own template (cmake/nsis/NSIS.template.in) and what it needs.
+list(PREPEND CMAKE_MODULE_PATH ${PROJECT_SOURCE_DIR}/cmake/nsis)
+set(CPACK_NSIS_OSTREL_ARCH ${ostrel_package_arch})
+set(CPACK_NSIS_OSTREL_PRODUCT "${OSTREL_EXE_NAME}")
+set(CPACK_NSIS_OSTREL_EXE "${OSTREL_EXE_NAME}.exe")
+set(CPACK_NSIS_OSTREL_FLASH_EXE ostrel-flash.exe)
+set(CPACK_NSIS_OSTREL_ICON ${PROJECT_SOURCE_DIR}/res/ostrel.ico)
+set(CPACK_NSIS_OSTREL_TEXTS ${PROJECT_SOURCE_DIR}/cmake/nsis/installer-texts.nsh)
 # CPack overwrites CPACK_PACKAGE_FILE_NAME with the source package's name as it is included.
 include(CPack)
 
 # Builds the zip, unpacks it into a temporary folder, checks its contents and starts the unpacked tool under Wine.
+if(TARGET ostrel_flash)
+    set(ostrel_flash_file ostrel-flash.exe)
+else()
+    set(ostrel_flash_file -)
+endif()
 add_test(NAME release_package
          COMMAND bash ${PROJECT_SOURCE_DIR}/cmake/check-package.sh ${CMAKE_CPACK_COMMAND} ${CMAKE_BINARY_DIR}
-                 ${ostrel_package_name} "${OSTREL_EXE_NAME}.exe" ${CMAKE_CROSSCOMPILING_EMULATOR})
+                 ${ostrel_package_name} "${OSTREL_EXE_NAME}.exe" "${ostrel_flash_file}"
+                 ${CMAKE_CROSSCOMPILING_EMULATOR})
 set_tests_properties(release_package PROPERTIES TIMEOUT 180)
+
+# Builds the setup program and runs it under Wine in a fresh prefix: silent installs in three languages, the
+# installed tool in Korean, a refused install while it runs, and uninstalls that leave nothing of ours.
+add_test(NAME setup_program
+         COMMAND bash ${PROJECT_SOURCE_DIR}/cmake/check-installer.sh ${CMAKE_CPACK_COMMAND} ${CMAKE_BINARY_DIR}
+                 ${ostrel_package_name}-setup ${ostrel_package_arch} "${OSTREL_EXE_NAME}.exe" "${ostrel_flash_file}"
+                 ${PROJECT_SOURCE_DIR} $<TARGET_FILE:ostrel_drive> $<TARGET_FILE:tarselusb>)
+# Both tests stage the build's install rules through CPack in the same build folder.
+set_tests_properties(release_package setup_program PROPERTIES RESOURCE_LOCK cpack)
+set_tests_properties(setup_program PROPERTIES TIMEOUT 180)

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Checks the release zip: builds it with CPack, unpacks it into a temporary folder, checks that it holds exactly the
-# tool, lang.ini and the user guide, then starts the unpacked tool under Wine, waits for its main window (titled
-# from the shipped lang.ini) and closes it.
-# Usage: check-package.sh CPACK BUILD-DIR PACKAGE-NAME EXE-NAME WINE-RUN PREFIX   (needs DISPLAY, xwininfo, xprop)
+# tool, the console flasher when the build has it, lang.ini, every table under lang/ and the user guide, then starts
+# the unpacked tool under Wine, waits for its main window (titled from the shipped lang.ini) and closes it.
+# Usage: check-package.sh CPACK BUILD-DIR PACKAGE-NAME EXE-NAME FLASH-EXE|- WINE-RUN PREFIX
+#   (needs DISPLAY, xwininfo, xprop)
 set -euo pipefail
-cpack=$1 build=$(cd "$2" && pwd) package=$3 exe=$4
-shift 4
+cpack=$1 build=$(cd "$2" && pwd) package=$3 exe=$4 flash=$5
+shift 5
 wine_run=("$@")
 
 fail() {
@@ -35,7 +36,9 @@ trap cleanup EXIT
 (cd "$unpacked" && cmake -E tar xf "$zip") || fail "cannot unpack $zip"
 
 contents=$(cd "$unpacked" && find . -type f | sort)
-expected=$(printf './%s/%s\n' "$package" "$exe" "$package" lang.ini "$package" user-guide.txt | sort)
+expected=$(printf "./$package/%s\n" "$exe" lang.ini user-guide.txt lang/{de,en,es,fr,ja,ko,ru,zh-CN}.ini)
+[ "$flash" != - ] && expected+=$'\n'"./$package/$flash"
+expected=$(sort <<<"$expected")
 [ "$contents" = "$expected" ] || fail "$(printf 'the zip holds\n%s\ninstead of\n%s' "$contents" "$expected")"
 
 folder="$unpacked/$package"
@@ -76,4 +79,5 @@ running "$tool_pid" && fail "the tool did not close"
 tool_pid=
 wait "$launcher_pid" || true
 launcher_pid=
-echo "check-package: $package.zip holds the tool, lang.ini and the user guide; the tool starts and shows \"$title\""
+echo "check-package: $package.zip holds the tool, lang.ini, the tables and the user guide; the tool starts and" \
+    "shows \"$title\""

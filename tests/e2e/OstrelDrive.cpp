@@ -1,5 +1,5 @@
 // ostrel-drive: starts the tool, waits for the device, downloads one image through the window and closes the tool,
-// stopping at checkpoints so that a script can take screenshots.
+// stopping at checkpoints so that a script can take screenshots; or only reads the window's first texts.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -19,6 +19,7 @@ constexpr DWORD kHandshakeLimitMs = 60 * 1000;
 
 const char kUsage[] =
     R"(Usage: ostrel-drive --tool EXE --image FILE [--instance NAME] [--handshake DIR] [--shot-at PERCENT]
+       ostrel-drive --tool EXE --texts [--instance NAME] [--handshake DIR]
 
 Starts the tool EXE (its lang.ini beside it) with OSTREL_DEVSIM_INSTANCE=NAME, waits until its window shows the
 device connected, presses the download button, picks FILE in the open-file dialog, waits for the end of the run
@@ -26,7 +27,10 @@ and closes the tool. Prints one line per step, "ostrel-drive: ...". At the check
 transfer (the bar at PERCENT, default 50, or later, and the result line showing the progress), done (run ended)
 and about (the About box open) it prints "ostrel-drive: checkpoint NAME" and, with --handshake, waits until the
 file DIR\NAME exists before it goes on.
-Exit status: 0 the window reported every byte written; 1 anything else; 2 usage.
+With --texts it only starts the tool, prints its window title and status line as the window holds them, in UTF-8
+("ostrel-drive: title TEXT", "ostrel-drive: status TEXT"), stops at checkpoint texts and closes the tool.
+Exit status: 0 the window reported every byte written (with --texts: the window appeared and closed); 1 anything
+else; 2 usage.
 )";
 
 struct Options {
@@ -35,11 +39,16 @@ struct Options {
     std::string instance;
     std::string handshake;
     int shotAt = 50;
+    bool textsOnly = false;
 };
 
 bool Parse(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
+        if (name == "--texts") {
+            options.textsOnly = true;
+            continue;
+        }
         if (i + 1 >= argc)
             return false;
         const std::string value = argv[++i];
@@ -56,7 +65,8 @@ bool Parse(int argc, char** argv, Options& options) {
         else
             return false;
     }
-    return !options.tool.empty() && !options.image.empty() && options.shotAt > 0 && options.shotAt <= 100;
+    return !options.tool.empty() && (options.textsOnly || !options.image.empty()) && options.shotAt > 0 &&
+           options.shotAt <= 100;
 }
 
 void Say(const std::string& line) {
@@ -77,6 +87,7 @@ public:
     int Run();
 
 private:
+    int ShowTexts(e2e::ToolProcess& tool, HWND main) const;
     std::string Message(const char* key) const { return e2e::TextTableEntry(m_table, "message", key); }
     bool Checkpoint(const char* name) const;
 
@@ -92,6 +103,18 @@ bool Drive::Checkpoint(const char* name) const {
     return e2e::WaitUntil([&] { return GetFileAttributesA(go.c_str()) != INVALID_FILE_ATTRIBUTES; }, kHandshakeLimitMs);
 }
 
+int Drive::ShowTexts(e2e::ToolProcess& tool, HWND main) const {
+    Say("title " + e2e::WindowTextUtf8(main));
+    Say("status " + e2e::WindowTextUtf8(GetDlgItem(main, IDC_STATUS)));
+    if (!Checkpoint("texts"))
+        return Fail("no answer at checkpoint texts");
+    e2e::PostClick(main, IDCANCEL);
+    if (!tool.WaitForExit(e2e::kWaitMs))
+        return Fail("the tool did not close");
+    Say("tool closed");
+    return kExitDone;
+}
+
 int Drive::Run() {
     e2e::ToolProcess tool(m_options.tool, m_options.instance);
     if (!tool.Started())
@@ -99,6 +122,8 @@ int Drive::Run() {
     HWND main = e2e::WaitForMainWindow(tool.Id());
     if (!main)
         return Fail("no main window");
+    if (m_options.textsOnly)
+        return ShowTexts(tool, main);
     Say("window \"" + e2e::WindowText(main) + "\"");
 
     const std::string connected = Message("1024");

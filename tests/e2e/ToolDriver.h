@@ -57,6 +57,9 @@ HWND WaitForFileDialog(DWORD processId, DWORD timeoutMs = kWaitMs);
 // A window's text through WM_GETTEXT, which crosses processes; empty when the window does not answer in time.
 std::string WindowText(HWND window);
 std::string ControlText(HWND dialog, int controlId);
+// The window's text as the window holds it (in Unicode), in UTF-8: a check of the tool's code page, which the
+// text above, converted back through that code page, cannot make.
+std::string WindowTextUtf8(HWND window);
 std::string MessageBoxText(HWND box);
 bool IsControlEnabled(HWND dialog, int controlId);
 // The progress bar's position (PBM_GETPOS); -1 when it does not answer in time.
