@@ -5,6 +5,26 @@
 
 #include <vector>
 
+namespace {
+// Puts the current folder back as it was when the scope began.
+class CurrentFolder {
+public:
+    CurrentFolder() {
+        m_path.resize(GetCurrentDirectoryW(0, nullptr));
+        m_path.resize(GetCurrentDirectoryW(static_cast<DWORD>(m_path.size()), m_path.data()));
+    }
+    ~CurrentFolder() {
+        if (!m_path.empty())
+            SetCurrentDirectoryW(m_path.c_str());
+    }
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+private:
+    std::wstring m_path;
+};
+} // namespace
+
 bool ChooseFileToOpen(HWND owner, const char* filter, std::string& path) {
     std::string filterList = filter;
     for (char& c : filterList) {
@@ -23,6 +43,10 @@ bool ChooseFileToOpen(HWND owner, const char* filter, std::string& path) {
     dialog.nMaxFile = static_cast<DWORD>(file.size());
     // No OFN_EXPLORER: without a hook or template the system shows its current style anyway.
     dialog.Flags = OFN_FILEMUSTEXIST;
+    // The dialog moves the current folder to wherever the user browsed. The driver library is loaded by its bare
+    // name, and not every platform keeps the current folder out of that search as SetDllDirectory("") asks (Wine
+    // does not): the current folder is put back, so that a library lying beside an image is never loaded.
+    const CurrentFolder kept;
     if (!GetOpenFileNameA(&dialog))
         return false;
     path = file.data();
