@@ -25,10 +25,12 @@ JsonLine& AddFigures(JsonLine& line, const TransferFigures& figures) {
 
 FlashReporter::FlashReporter(OutputSink& sink, Style style) : m_sink(sink), m_style(style) {}
 
-void FlashReporter::Image(const ImageFacts& facts) {
+void FlashReporter::Image(const ImageFacts& facts, bool detailed) {
     if (m_style.json) {
         JsonLine line = Event("image");
         m_sink.Out(AddImageFields(line, facts).Line());
+    } else if (detailed) {
+        m_sink.Out(InfoText(facts));
     } else if (!m_style.quiet) {
         std::string text = "image " + facts.path + ": " + FlashKindName(facts.header.FlashKind());
         if (const auto date = ImageDate(facts.header))
@@ -110,7 +112,8 @@ void FlashReporter::Result(std::uint32_t device, FlashEnd end, const TransferFig
     }
     if (!ok)
         Error(ReasonOf(end));
-    if (LeavesPartialImage(end))
+    // Nothing sent, nothing lost: a stop before the first write leaves the device as it was.
+    if (LeavesPartialImage(end) && figures.bytes > 0)
         Error(kPartialImageWarning);
 }
 

@@ -29,7 +29,8 @@ public:
     };
     FlashReporter(OutputSink& sink, Style style);
 
-    void Image(const ImageFacts& facts);
+    // `detailed`: every field, one per line (--info); else one line before a download.
+    void Image(const ImageFacts& facts, bool detailed);
     void Waiting(std::optional<std::uint32_t> limitSeconds);
     // `device` counts the devices of a --repeat session from 1; 0 outside one.
     void Device(std::uint32_t device);
