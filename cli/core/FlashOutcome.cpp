@@ -29,7 +29,7 @@ constexpr EndFacts kEnds[] = {
     {FlashEnd::TransferBroken, ExitCode::kTransferFailed, "failed",
      "the device stopped taking data (unplugged?) before the whole image was sent"},
     {FlashEnd::TransferStalled, ExitCode::kTransferFailed, "failed", "the device took no data for 30 seconds"},
-    {FlashEnd::Interrupted, ExitCode::kInterrupted, "interrupted", "stopped by Ctrl+C, Ctrl+Break or closing"},
+    {FlashEnd::Interrupted, ExitCode::kInterrupted, "interrupted", "stopped by Ctrl+C, Ctrl+Break or closing the console"},
     {FlashEnd::LogUnwritable, ExitCode::kTransferFailed, "failed", "the log file cannot be written"},
 };
 
