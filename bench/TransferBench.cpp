@@ -57,32 +57,37 @@ double Median(std::vector<double> values) {
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
+// Starts a program of this folder with its standard output and errors into `output`; false when it cannot start.
+bool StartWithOutput(std::string commandLine, KernelHandle& process, FileHandle& output) {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0))
+        return false;
+    output = FileHandle(readEnd);
+    const FileHandle childOutput(writeEnd);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
+        return false;
+    process = KernelHandle(started.hProcess);
+    const KernelHandle thread(started.hThread);
+    return true;
+}
+
 // One ostrel-devsim process beside this program, ended with this object.
 class Emulator {
 public:
     Emulator(const std::string& instance, std::uint64_t throttle) : m_instance(instance) {
-        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-        HANDLE readEnd = nullptr;
-        HANDLE writeEnd = nullptr;
-        if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0))
-            return;
-        m_output = FileHandle(readEnd);
-        const FileHandle childOutput(writeEnd);
-        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
         std::string commandLine = "\"" + ProgramFolder() + "ostrel-devsim.exe\" --instance " + instance;
         if (throttle)
             commandLine += " --throttle " + std::to_string(throttle);
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = writeEnd;
-        startup.hStdError = writeEnd;
-        PROCESS_INFORMATION process{};
-        if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                            &process))
-            return;
-        m_process = KernelHandle(process.hProcess);
-        const KernelHandle thread(process.hThread);
+        StartWithOutput(commandLine, m_process, m_output);
     }
 
     ~Emulator() {
@@ -177,39 +182,23 @@ struct Run {
 // itself from its worker's start to its end (its JSON result), so that start-up, the image read and its digest stay
 // out of the figure; `processSeconds` is the whole run.
 Run FlasherRun(const std::string& imagePath, double& processSeconds) {
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0))
-        return {};
-    const FileHandle output(readEnd);
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    std::string commandLine = "\"" + ProgramFolder() + "ostrel-flash.exe\" --json --quiet \"" + imagePath + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    PROCESS_INFORMATION process{};
+    KernelHandle process;
+    FileHandle output;
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
-    const bool started =
-        CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
-    CloseHandle(writeEnd);
-    if (!started)
+    if (!StartWithOutput("\"" + ProgramFolder() + "ostrel-flash.exe\" --json --quiet \"" + imagePath + "\"", process,
+                         output))
         return {};
-    const KernelHandle processHandle(process.hProcess);
-    const KernelHandle thread(process.hThread);
     std::string text;
     char buffer[4096];
     DWORD got = 0;
     while (ReadFile(output.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
         text.append(buffer, got);
-    WaitForSingleObject(process.hProcess, INFINITE);
+    WaitForSingleObject(process.Get(), INFINITE);
     QueryPerformanceCounter(&end);
     processSeconds = Seconds(start, end);
     DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
+    GetExitCodeProcess(process.Get(), &code);
 
     Run run;
     const std::size_t result = text.find("{\"event\":\"result\"");
