@@ -2,9 +2,9 @@
 # Ctrl+C during a console download: the flasher cancels the blocked write, closes the pipe, logs the attempt as
 # interrupted, says the device holds an incomplete image and exits 130. Wine turns SIGINT to a program's process
 # into its console's Ctrl+C event, as a terminal sends it when the user presses Ctrl+C.
-# Usage: flash-interrupt.sh WINE-RUN PREFIX FLASH-EXE DEVSIM-EXE DRIVER-DLL WORK-DIR SAMPLE-IMAGE-PY
+# Usage: flash-interrupt.sh WINE-RUN PREFIX FLASH-EXE DEVSIM-EXE DRIVER-DLL WORK-DIR
 set -u
-wine_run=$1 prefix=$2 flash=$3 devsim=$4 driver=$5 work=$6 sample=$7
+wine_run=$1 prefix=$2 flash=$3 devsim=$4 driver=$5 work=$6
 
 fail() {
     echo "FAILED: $*" >&2
@@ -22,7 +22,8 @@ wait_for() {
 
 rm -rf "$work" && mkdir -p "$work" && cp "$flash" "$devsim" "$driver" "$work/" || fail "cannot fill $work"
 cd "$work"
-python3 "$sample" image.hdr --size $((1024 + 200 * 2048)) >/dev/null || fail "cannot write the image"
+# A USB serial-flash image: marker, port, kind, then zeros; 200 chunks of payload.
+{ printf '$\001\002' && head -c $((1024 + 200 * 2048 - 3)) /dev/zero; } >image.hdr || fail "cannot write the image"
 # Creates the prefix on first use; then wine runs straight from this shell, so that $! is the program's process.
 "$wine_run" "$prefix" cmd /c exit >/dev/null 2>&1
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" OSTREL_DEVSIM_INSTANCE="interrupt-$$"
