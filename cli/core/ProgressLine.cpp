@@ -80,7 +80,9 @@ bool ProgressPacer::Due(const TransferFigures& figures) {
     bool due;
     switch (m_style) {
     case Style::Console:
-        due = !m_shown || (figures.bytes != m_bytes && figures.seconds - m_seconds >= kConsoleIntervalSeconds);
+        // The last position is always shown: the line must not stop short of the end.
+        due = !m_shown || (figures.bytes != m_bytes &&
+                           (figures.seconds - m_seconds >= kConsoleIntervalSeconds || figures.bytes == figures.total));
         break;
     case Style::Steps:
         due = percent / 10 != m_percent / 10;

@@ -140,6 +140,7 @@ TEST(FlashCommandLine, ProgressShowsBarPercentBytesRateAndTimeLeft) {
     EXPECT_TRUE(console.Due({1, 100, 0.00}));
     EXPECT_FALSE(console.Due({2, 100, 0.05})) << "at most ten times a second";
     EXPECT_TRUE(console.Due({3, 100, 0.11}));
+    EXPECT_TRUE(console.Due({100, 100, 0.12})) << "the end is always shown";
 }
 
 } // namespace
