@@ -25,46 +25,6 @@ void AppendUtf8(std::string& out, std::uint32_t code) {
 
 constexpr std::uint32_t kReplacement = 0xFFFD;
 
-// The code point of the UTF-8 sequence at `at`, which it passes; kReplacement for a byte that starts no valid
-// sequence (overlong forms and surrogates included), which it passes alone.
-std::uint32_t NextCodePoint(std::string_view text, std::size_t& at) {
-    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
-    const std::uint8_t lead = byte(at);
-    int length;
-    std::uint32_t code;
-    std::uint32_t least;
-    if (lead < 0x80) {
-        ++at;
-        return lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2, code = lead & 0x1F, least = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, code = lead & 0x0F, least = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, code = lead & 0x07, least = 0x10000;
-    } else {
-        ++at;
-        return kReplacement;
-    }
-    if (at + length > text.size()) {
-        ++at;
-        return kReplacement;
-    }
-    for (int i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) {
-            ++at;
-            return kReplacement;
-        }
-        code = code << 6 | (byte(at + i) & 0x3F);
-    }
-    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-        ++at;
-        return kReplacement;
-    }
-    at += length;
-    return code;
-}
-
 } // namespace
 
 std::string Utf16ToUtf8(std::u16string_view text) {
@@ -85,9 +45,8 @@ std::string Utf16ToUtf8(std::u16string_view text) {
 
 std::string JsonString(std::string_view utf8) {
     std::string out = "\"";
-    for (std::size_t at = 0; at < utf8.size();) {
-        const std::uint32_t code = NextCodePoint(utf8, at);
-        switch (code) {
+    for (const char c : utf8) {
+        switch (c) {
         case '"':
             out += "\\\"";
             break;
@@ -104,12 +63,12 @@ std::string JsonString(std::string_view utf8) {
             out += "\\t";
             break;
         default:
-            if (code < 0x20 || code == 0x7F) {
+            if (static_cast<unsigned char>(c) < 0x20) {
                 char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(code));
+                std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
                 out += escape;
             } else {
-                AppendUtf8(out, code);
+                out += c;
             }
         }
     }

@@ -9,8 +9,8 @@
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD, so the result is always valid UTF-8.
 std::string Utf16ToUtf8(std::u16string_view text);
 
-// The text as a JSON string with its quotes: control characters, quotes and backslashes escaped; bytes that are
-// not valid UTF-8 become U+FFFD.
+// The text (valid UTF-8, as Utf16ToUtf8 makes it) as a JSON string with its quotes: control characters, quotes and
+// backslashes escaped.
 std::string JsonString(std::string_view utf8);
 
 class JsonLine {
