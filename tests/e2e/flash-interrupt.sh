@@ -28,15 +28,21 @@ cd "$work"
 "$wine_run" "$prefix" cmd /c exit >/dev/null 2>&1
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" OSTREL_DEVSIM_INSTANCE="interrupt-$$"
 WINEPREFIX=$(realpath -m "$prefix")
-case "$WINEPREFIX" in *win32) export WINEARCH=win32 ;; *) export WINEARCH=win64 ;; esac
+# The loader of the program's own width (Debian's path): the 32-bit one starts a 64-bit program as a child process of
+# its own, which a signal to $! would then miss.
+wine=(wine)
+case "$WINEPREFIX" in
+*win32) export WINEARCH=win32 ;;
+*) export WINEARCH=win64 && [ -x /usr/lib/wine/wine64 ] && export WINELOADER=/usr/lib/wine/wine64 && wine=("$WINELOADER") ;;
+esac
 
 # Slow enough that the download is surely under way when the signal comes: about 4 s for the whole image.
-wine ostrel-devsim.exe --throttle 100000 >devsim.out 2>&1 &
+"${wine[@]}" ostrel-devsim.exe --throttle 100000 >devsim.out 2>&1 &
 emulator=$!
-trap 'wine ostrel-devsim.exe --stop >/dev/null 2>&1; wait $emulator' EXIT
+trap '"${wine[@]}" ostrel-devsim.exe --stop >/dev/null 2>&1; wait $emulator' EXIT
 wait_for "ready" devsim.out || fail "the emulator did not start"
 
-wine ostrel-flash.exe --log=flash.log image.hdr >flash.out 2>flash.err &
+"${wine[@]}" ostrel-flash.exe --log=flash.log image.hdr >flash.out 2>flash.err &
 flasher=$!
 wait_for "%" flash.out || fail "no progress"
 kill -INT "$flasher"
