@@ -59,7 +59,7 @@ FlashSession::FlashSession(const FlashOptions& options, FlashReporter& reporter,
     m_facts.path = ToUtf8(FullPath(m_imagePath));
 }
 
-FlashEnd FlashSession::ReadImage() {
+std::optional<FlashEnd> FlashSession::ReadImage() {
     const HeaderCheck check = CheckImageHeader(m_imagePath, m_facts.header);
     if (check == HeaderCheck::Unreadable)
         return WhyUnreadable(m_imagePath);
@@ -88,16 +88,17 @@ FlashEnd FlashSession::ReadImage() {
         return FlashEnd::NotAnImage;
     if (check == HeaderCheck::UartImage)
         return FlashEnd::UartImage;
-    return FlashEnd::Written;
+    return std::nullopt;
 }
 
 int FlashSession::Info() {
-    const FlashEnd end = ReadImage();
+    const std::optional<FlashEnd> refused = ReadImage();
     if (m_facts.haveHeader)
         m_reporter.Image(m_facts, true);
-    if (end != FlashEnd::Written)
-        m_reporter.Error(ReasonOf(end));
-    return ExitCodeOf(end);
+    if (!refused)
+        return ExitCode::kOk;
+    m_reporter.Error(ReasonOf(*refused));
+    return ExitCodeOf(*refused);
 }
 
 int FlashSession::Run() {
@@ -106,15 +107,12 @@ int FlashSession::Run() {
                          SystemErrorText(GetLastError()));
         return ExitCodeOf(FlashEnd::LogUnwritable);
     }
-    const FlashEnd imageEnd = ReadImage();
+    const std::optional<FlashEnd> refused = ReadImage();
     if (m_facts.haveHeader)
         m_reporter.Image(m_facts, false);
-    if (imageEnd != FlashEnd::Written) {
-        const bool logged = Finish(0, imageEnd, {});
-        return ExitCodeOf(logged ? imageEnd : FlashEnd::LogUnwritable);
-    }
-    const int code = RunSession();
-    return code;
+    if (refused)
+        return ExitCodeOf(Finish(0, *refused, {}) ? *refused : FlashEnd::LogUnwritable);
+    return RunSession();
 }
 
 int FlashSession::RunSession() {
@@ -122,8 +120,8 @@ int FlashSession::RunSession() {
     std::uint32_t device = 0;
     FlashEnd end = FlashEnd::Written;
     for (;;) {
-        end = WaitForDevice();
-        if (end != FlashEnd::Written) {
+        if (const std::optional<FlashEnd> absent = WaitForDevice()) {
+            end = *absent;
             // A stop while waiting ends the session; nothing was attempted.
             if (end != FlashEnd::Interrupted && !Finish(m_options.repeat ? device + 1 : 0, end, {}))
                 end = FlashEnd::LogUnwritable;
@@ -147,9 +145,10 @@ int FlashSession::RunSession() {
             break;
         }
         m_reporter.Unplug();
-        end = WaitForUnplug();
-        if (end != FlashEnd::Written)
+        if (const std::optional<FlashEnd> stopped = WaitForUnplug()) {
+            end = *stopped;
             break;
+        }
     }
     if (!m_options.repeat)
         return ExitCodeOf(end);
@@ -157,7 +156,7 @@ int FlashSession::RunSession() {
     return SessionExitCode(tally, end);
 }
 
-FlashEnd FlashSession::WaitForDevice() {
+std::optional<FlashEnd> FlashSession::WaitForDevice() {
     const bool waits = m_options.wait || m_options.repeat;
     const ULONGLONG start = GetTickCount64();
     bool announced = false;
@@ -166,7 +165,7 @@ FlashEnd FlashSession::WaitForDevice() {
             return FlashEnd::Interrupted;
         switch (QueryDevicePresence()) {
         case DevicePresence::Present:
-            return FlashEnd::Written;
+            return std::nullopt;
         case DevicePresence::DriverNotLoaded:
             return FlashEnd::DriverMissing;
         case DevicePresence::Absent:
@@ -192,11 +191,11 @@ FlashEnd FlashSession::WaitForDevice() {
     }
 }
 
-FlashEnd FlashSession::WaitForUnplug() {
+std::optional<FlashEnd> FlashSession::WaitForUnplug() {
     for (;;) {
         switch (QueryDevicePresence()) {
         case DevicePresence::Absent:
-            return FlashEnd::Written;
+            return std::nullopt;
         case DevicePresence::DriverNotLoaded:
             return FlashEnd::DriverMissing;
         case DevicePresence::Present:

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "AttemptLog.h"
@@ -23,10 +24,10 @@ public:
     int Info();
 
 private:
-    FlashEnd ReadImage();
-    // Written once a device is attached.
-    FlashEnd WaitForDevice();
-    FlashEnd WaitForUnplug();
+    // Each step gives the end of the attempt or session, or none when it may go on.
+    std::optional<FlashEnd> ReadImage();
+    std::optional<FlashEnd> WaitForDevice();
+    std::optional<FlashEnd> WaitForUnplug();
     FlashEnd Download(std::uint32_t device, TransferFigures& figures);
     // Reports the end of an attempt and logs it; false when the log could not take the line.
     bool Finish(std::uint32_t device, FlashEnd end, const TransferFigures& figures);
