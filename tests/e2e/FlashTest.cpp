@@ -116,6 +116,8 @@ TEST_F(FlashTest, ADownloadSendsTheImageReportsJsonLinesAndLogsIt) {
 
     const auto run = Start(L"--json --log=flash.log \"" + name + L"\"");
     ASSERT_EQ(run->Wait(), 0) << run->Err();
+    // A write ends when the bytes are in the pipe; the device has them all once it counts the download.
+    ASSERT_NE(Device().WaitForLine("download"), "");
     EXPECT_EQ(Captured(), e2e::DeviceStream(image));
     EXPECT_EQ(LoggedWrites(), e2e::WriteSizes(image.size()));
     EXPECT_EQ(run->Err(), "");
@@ -246,6 +248,7 @@ TEST_F(FlashTest, WaitGivesUpAfterItsLimitOrFlashesADeviceAttachedMeanwhile) {
     Sleep(1000);
     ASSERT_TRUE(StartDevice());
     EXPECT_EQ(run->Wait(), 0) << run->Err();
+    ASSERT_NE(Device().WaitForLine("download"), "");
     EXPECT_EQ(Captured(), e2e::DeviceStream(image));
 }
 
@@ -256,9 +259,9 @@ TEST_F(FlashTest, RepeatFlashesEachDeviceAttachedInTurnAndLogsEveryOne) {
 
     const auto run = Start(L"-r -n 3 --log=flash.log image.hdr");
     EXPECT_EQ(run->Wait(), 0) << run->Err();
+    ASSERT_NE(Device().WaitForLine("download", 3), "");
     const std::string stream = e2e::DeviceStream(image);
     EXPECT_EQ(Captured(), stream + stream + stream);
-    EXPECT_NE(Device().WaitForLine("download", 3), "");
     for (const char* line : {"device 1: ok: ", "device 2: ok: ", "device 3: ok: ", "summary: 3 ok, 0 failed"})
         EXPECT_NE(run->Out().find(line), std::string::npos) << line << "\n" << run->Out();
     const std::vector<Json> log = LogLines("flash.log");
