@@ -122,8 +122,10 @@ int FlashSession::RunSession() {
     for (;;) {
         if (const std::optional<FlashEnd> absent = WaitForDevice()) {
             end = *absent;
-            // A stop while waiting ends the session; nothing was attempted.
-            if (end != FlashEnd::Interrupted && !Finish(m_options.repeat ? device + 1 : 0, end, {}))
+            // A stop while waiting ends the session; nothing was attempted, so nothing is logged.
+            if (end == FlashEnd::Interrupted)
+                m_reporter.Error(ReasonOf(end));
+            else if (!Finish(m_options.repeat ? device + 1 : 0, end, {}))
                 end = FlashEnd::LogUnwritable;
             break;
         }
@@ -147,6 +149,7 @@ int FlashSession::RunSession() {
         m_reporter.Unplug();
         if (const std::optional<FlashEnd> stopped = WaitForUnplug()) {
             end = *stopped;
+            m_reporter.Error(ReasonOf(end));
             break;
         }
     }
