@@ -166,6 +166,14 @@ TEST_F(FlashTest, EachRefusalHasItsExitCodeAndReasonAndSendsNothing) {
     PutImage("short.hdr", Image(kHeaderArea + 3));
     PutImage("marker.hdr", e2e::MakeImage(noMarker));
     PutImage("uart.hdr", e2e::MakeImage(uart));
+    // 4 GiB more than a valid image, sparse: a 32-bit size would see the valid image alone.
+    const std::string huge = PutImage("huge.hdr", e2e::MakeImage(valid));
+    {
+        const FileHandle file(CreateFileA(huge.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        LARGE_INTEGER end;
+        end.QuadPart = (1LL << 32) + static_cast<LONGLONG>(valid.size);
+        ASSERT_TRUE(SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.Get()));
+    }
 
     enum class Setup { None, Device, NoLibrary, EmptyLibrary, PipeTaken };
     const struct {
@@ -177,6 +185,7 @@ TEST_F(FlashTest, EachRefusalHasItsExitCodeAndReasonAndSendsNothing) {
         {"short.hdr", Setup::None, 65, "shorter than 1028 bytes"},
         {"marker.hdr", Setup::None, 65, "not an Ostrel firmware image"},
         {"uart.hdr", Setup::None, 65, "UART"},
+        {"huge.hdr", Setup::None, 65, "too large"},
         {"missing.hdr", Setup::None, 66, "cannot be opened"},
         {"valid.hdr", Setup::None, 69, "no Ostrel device"},
         {"valid.hdr", Setup::Device, 69, "TarselUSB.dll"},
