@@ -193,6 +193,10 @@ TEST_F(FlashTest, EachRefusalHasItsExitCodeAndReasonAndSendsNothing) {
         {"valid.hdr", Setup::EmptyLibrary, 69, "TarselUSB.dll"},
         {"valid.hdr", Setup::PipeTaken, 69, "pipe cannot be opened"},
     };
+    const auto usage = Start(L"--repeat --count=0 valid.hdr");
+    EXPECT_EQ(usage->Wait(), 64);
+    EXPECT_NE(usage->Err().find("--count"), std::string::npos) << usage->Err();
+
     const std::string library = PathOf("TarselUSB.dll");
     FileHandle heldPipe;
     int attempts = 0;
