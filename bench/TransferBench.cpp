@@ -1,5 +1,5 @@
-// Benchmark: the transfer worker's loop against a plain loop of the same writes on the emulator's pipe, and the rate
-// the worker reaches against an emulator throttled to a USB high-speed rate.
+// Benchmark: the transfer worker's loop and the console flasher's download against a plain loop of the same writes on
+// the emulator's pipe, and the rate the worker reaches against an emulator throttled to a USB high-speed rate.
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -57,32 +57,37 @@ double Median(std::vector<double> values) {
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
+// Starts a program of this folder with its standard output and errors into `output`; false when it cannot start.
+bool StartWithOutput(std::string commandLine, KernelHandle& process, FileHandle& output) {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0))
+        return false;
+    output = FileHandle(readEnd);
+    const FileHandle childOutput(writeEnd);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
+        return false;
+    process = KernelHandle(started.hProcess);
+    const KernelHandle thread(started.hThread);
+    return true;
+}
+
 // One ostrel-devsim process beside this program, ended with this object.
 class Emulator {
 public:
     Emulator(const std::string& instance, std::uint64_t throttle) : m_instance(instance) {
-        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-        HANDLE readEnd = nullptr;
-        HANDLE writeEnd = nullptr;
-        if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0))
-            return;
-        m_output = FileHandle(readEnd);
-        const FileHandle childOutput(writeEnd);
-        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
         std::string commandLine = "\"" + ProgramFolder() + "ostrel-devsim.exe\" --instance " + instance;
         if (throttle)
             commandLine += " --throttle " + std::to_string(throttle);
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = writeEnd;
-        startup.hStdError = writeEnd;
-        PROCESS_INFORMATION process{};
-        if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                            &process))
-            return;
-        m_process = KernelHandle(process.hProcess);
-        const KernelHandle thread(process.hThread);
+        StartWithOutput(commandLine, m_process, m_output);
     }
 
     ~Emulator() {
@@ -176,6 +181,39 @@ struct Run {
     double wallSeconds = 0;
     double cpuSeconds = 0;
 };
+
+// The console flasher's download of the image file: ostrel-flash.exe beside this program, timed by the flasher
+// itself from its worker's start to its end (its JSON result), so that start-up, the image read and its digest stay
+// out of the figure; `processSeconds` is the whole run.
+Run FlasherRun(const std::string& imagePath, double& processSeconds) {
+    KernelHandle process;
+    FileHandle output;
+    LARGE_INTEGER start, end;
+    QueryPerformanceCounter(&start);
+    if (!StartWithOutput("\"" + ProgramFolder() + "ostrel-flash.exe\" --json --quiet \"" + imagePath + "\"", process,
+                         output))
+        return {};
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(output.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+        text.append(buffer, got);
+    WaitForSingleObject(process.Get(), INFINITE);
+    QueryPerformanceCounter(&end);
+    processSeconds = Seconds(start, end);
+    DWORD code = 1;
+    GetExitCodeProcess(process.Get(), &code);
+
+    Run run;
+    const std::size_t result = text.find("{\"event\":\"result\"");
+    const std::size_t seconds = text.find("\"seconds\":", result);
+    run.ok = code == 0 && result != std::string::npos && seconds != std::string::npos;
+    if (run.ok)
+        run.wallSeconds = std::atof(text.c_str() + seconds + 10);
+    else
+        std::fprintf(stderr, "transfer-bench: ostrel-flash exit %lu: %s\n", code, text.c_str());
+    return run;
+}
 
 // One download of the image on a thread of its own, as the tool's worker runs; timed from the first write to the
 // last, with the thread's processor time.
@@ -271,9 +309,23 @@ int main(int argc, char** argv) {
     // The stand-in library finds the emulator through this variable.
     SetEnvironmentVariableA(DevSim::kInstanceVariable, instance.c_str());
 
-    std::printf("transfer-bench: %u MiB image, %d rounds, worker loop and plain loop alternating\n", options.imageMiB,
-                options.rounds);
-    std::vector<double> workerWall, plainWall, workerCpu, plainCpu, roundRatios;
+    const std::string imagePath = ProgramFolder() + instance + ".hdr";
+    {
+        const FileHandle file(
+            CreateFileA(imagePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        if (!WriteFile(file.Get(), image.data(), static_cast<DWORD>(image.size()), &written, nullptr) ||
+            written != image.size()) {
+            std::fputs("transfer-bench: cannot write the image file\n", stderr);
+            return 1;
+        }
+    }
+
+    std::printf("transfer-bench: %u MiB image, %d rounds, worker loop, console flasher and plain loop in turn\n",
+                options.imageMiB, options.rounds);
+    enum Contestant { kWorker, kFlasher, kPlain, kContestants };
+    const char* const names[kContestants] = {"worker", "flash", "plain"};
+    std::vector<double> wall[kContestants], cpu[kContestants], processWall, workerRatios, flasherRatios;
     {
         Emulator device(instance, 0);
         if (device.WaitForLine("ready").empty()) {
@@ -281,34 +333,49 @@ int main(int argc, char** argv) {
             return 1;
         }
         for (int round = 1; round <= options.rounds; ++round) {
-            // Which goes first alternates, so that neither always meets a freshly listening emulator.
-            for (int turn = 0; turn < 2; ++turn) {
-                const bool worker = (round + turn) % 2 == 0;
-                const Run run = TimedRun(worker, image).Go();
+            // Which goes first turns, so that none always meets a freshly listening emulator.
+            for (int turn = 0; turn < kContestants; ++turn) {
+                const int contestant = (round + turn) % kContestants;
+                double processSeconds = 0;
+                const Run run = contestant == kFlasher ? FlasherRun(imagePath, processSeconds)
+                                                       : TimedRun(contestant == kWorker, image).Go();
                 if (!run.ok) {
                     std::fputs("transfer-bench: a download failed\n", stderr);
+                    DeleteFileA(imagePath.c_str());
                     return 1;
                 }
-                PrintRun(worker ? "worker" : "plain", round, run, payloadMiB);
-                (worker ? workerWall : plainWall).push_back(run.wallSeconds);
-                (worker ? workerCpu : plainCpu).push_back(run.cpuSeconds);
+                PrintRun(names[contestant], round, run, payloadMiB);
+                wall[contestant].push_back(run.wallSeconds);
+                cpu[contestant].push_back(run.cpuSeconds);
+                if (contestant == kFlasher)
+                    processWall.push_back(processSeconds);
             }
-            roundRatios.push_back(workerWall.back() / plainWall.back());
+            workerRatios.push_back(wall[kWorker].back() / wall[kPlain].back());
+            flasherRatios.push_back(wall[kFlasher].back() / wall[kPlain].back());
         }
         std::printf("  emulator: %s\n", device.Stop().c_str());
     }
+    DeleteFileA(imagePath.c_str());
 
-    const double worker = Median(workerWall);
-    const double plain = Median(plainWall);
+    const double worker = Median(wall[kWorker]);
+    const double plain = Median(wall[kPlain]);
+    const double flasher = Median(wall[kFlasher]);
     std::printf("median worker %.3f s (%.1f MiB/s, cpu %.2f ms/MiB), plain %.3f s (%.1f MiB/s, cpu %.2f ms/MiB)\n",
-                worker, payloadMiB / worker, Median(workerCpu) * 1000 / payloadMiB, plain, payloadMiB / plain,
-                Median(plainCpu) * 1000 / payloadMiB);
-    // The pair of one round met the same background load: the median of the rounds' ratios is the steadier figure.
-    const double ratio = Median(roundRatios);
+                worker, payloadMiB / worker, Median(cpu[kWorker]) * 1000 / payloadMiB, plain, payloadMiB / plain,
+                Median(cpu[kPlain]) * 1000 / payloadMiB);
+    std::printf("median console flasher %.3f s (%.1f MiB/s); its whole run with start-up, image read and SHA-256 "
+                "%.3f s\n",
+                flasher, payloadMiB / flasher, Median(processWall));
+    // The runs of one round met the same background load: the median of the rounds' ratios is the steadier figure.
+    const double ratio = Median(workerRatios);
     std::printf(
         "worker / plain: %.4f (%+.2f %%) median of the rounds' ratios, %.4f of the medians; target within 3 %%: "
         "%s\n",
         ratio, (ratio - 1) * 100, worker / plain, ratio <= 1.03 ? "met" : "NOT met");
+    const double flasherRatio = Median(flasherRatios);
+    std::printf("console flasher / plain: %.4f (%+.2f %%) median of the rounds' ratios, %.4f of the medians; target "
+                "within 2 %%: %s\n",
+                flasherRatio, (flasherRatio - 1) * 100, flasher / plain, flasherRatio <= 1.02 ? "met" : "NOT met");
 
     const std::string throttledInstance = instance + "-throttled";
     SetEnvironmentVariableA(DevSim::kInstanceVariable, throttledInstance.c_str());

@@ -110,6 +110,9 @@ private:
     enum class Outcome { Ok, ClientLeft, Stopped, Unplugged, Failed };
 
     bool Listen();
+    bool OpenPipe();
+    // Unplugs the device, waits, and attaches it again as the next device; false when stopped meanwhile.
+    bool Replug();
     bool Plug();
     void Unplug();
     Outcome Connect();
@@ -156,6 +159,10 @@ int Emulator::Run() {
             static_cast<unsigned long long>(m_recorder.Bytes() - bytesBefore));
         if (m_options.once)
             break;
+        if (m_options.replugMs && !Replug()) {
+            outcome = Outcome::Stopped;
+            break;
+        }
     }
     if (outcome == Outcome::Unplugged)
         Say("unplugged bytes=%llu", static_cast<unsigned long long>(m_recorder.Bytes()));
@@ -167,7 +174,8 @@ int Emulator::Run() {
 
 // The pipe first: its first instance belongs to one server only, so a second emulator of the instance fails here,
 // before it could touch the first one's events and files.
-bool Emulator::Listen() {
+// Creates the pipe; a second emulator of the instance fails here.
+bool Emulator::OpenPipe() {
     const std::string pipePath = DevSim::PipePath(m_instance, DevSim::kPipeName);
     m_pipe = FileHandle(
         CreateNamedPipeA(pipePath.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE | FILE_FLAG_OVERLAPPED,
@@ -180,6 +188,12 @@ bool Emulator::Listen() {
                      : "cannot create " + pipePath + " (error " + std::to_string(error) + ")");
         return false;
     }
+    return true;
+}
+
+bool Emulator::Listen() {
+    if (!OpenPipe())
+        return false;
     m_stop = KernelHandle(CreateEventA(nullptr, TRUE, FALSE, DevSim::StopEventName(m_instance).c_str()));
     m_ioDone = KernelHandle(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!m_stop.IsValid() || !m_ioDone.IsValid()) {
@@ -212,6 +226,17 @@ void Emulator::Unplug() {
         DisconnectNamedPipe(m_pipe.Get());
         m_pipe.Close();
     }
+}
+
+bool Emulator::Replug() {
+    Unplug();
+    Say("unplugged bytes=%llu", static_cast<unsigned long long>(m_recorder.Bytes()));
+    if (WaitForSingleObject(m_stop.Get(), static_cast<DWORD>(*m_options.replugMs)) != WAIT_TIMEOUT)
+        return false;
+    if (!OpenPipe() || !Plug())
+        return false;
+    Say("replugged");
+    return true;
 }
 
 // Finishes an overlapped operation on the pipe, or cancels it when the stop event comes first (Stopped). Otherwise

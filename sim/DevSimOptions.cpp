@@ -31,6 +31,8 @@ Usage: ostrel-devsim [options]
                      is full. Stays so, device present, until stopped.
   --throttle RATE    Read at most RATE bytes per second (USB full speed: about 1200000; high speed:
                      40000000 to 53000000). Default: as fast as the tool writes.
+  --replug MS        After every download, unplug the device (as --unplug-after does), wait MS
+                     milliseconds, then attach it again: the next device of a production run.
   --once             Exit after one download: a client connected, wrote at least one byte and closed.
   --stop             Stop the running emulator of this instance, and exit.
   --help             Show this text.
@@ -46,6 +48,7 @@ Standard output, one line each, flushed at once:
   ostrel-devsim: download writes=W bytes=B      (when a client that wrote has closed the pipe)
   ostrel-devsim: stalled bytes=B
   ostrel-devsim: unplugged bytes=B
+  ostrel-devsim: replugged
   ostrel-devsim: summary downloads=D writes=W bytes=B      (on exit)
 
 Exit status: 0 done; 1 failure (the instance runs already, a file cannot be written, nothing to
@@ -83,7 +86,8 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
         }
 
         const bool takesValue = name == "--instance" || name == "--capture" || name == "--log" ||
-                                name == "--unplug-after" || name == "--stall-after" || name == "--throttle";
+                                name == "--unplug-after" || name == "--stall-after" || name == "--throttle" ||
+                                name == "--replug";
         if (!takesValue) {
             parsed.error = "unknown option " + name;
             return parsed;
@@ -115,6 +119,8 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
                 options.unplugAfter = count;
             else if (name == "--stall-after")
                 options.stallAfter = count;
+            else if (name == "--replug")
+                options.replugMs = count;
             else
                 options.throttle = count;
         }

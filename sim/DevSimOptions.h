@@ -14,6 +14,7 @@ struct Options {
     std::string logPath;
     std::optional<std::uint64_t> unplugAfter;
     std::optional<std::uint64_t> stallAfter;
+    std::optional<std::uint64_t> replugMs;
     std::uint64_t throttle = 0; // bytes per second; 0 reads as fast as the client writes
     bool once = false;
     bool stop = false;

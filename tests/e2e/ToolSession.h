@@ -19,6 +19,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
+    // The emulator instance of this test, which the stand-in driver library reads from the environment.
+    const std::string& Instance() const { return m_instance; }
     // A file of this test's folder.
     std::string PathOf(const std::string& name) const { return m_folder + name; }
     // A file the build put beside the test program.

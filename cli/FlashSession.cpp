@@ -1,0 +1,275 @@
+// One run of the console flasher over the shared download chain.
+#include "FlashSession.h"
+
+#include "DownloadChain.h"
+#include "HostFacts.h"
+#include "JsonLine.h"
+#include "Sha256.h"
+#include "TransferWorker.h"
+
+namespace {
+
+// How often the device's presence is asked while waiting: the driver library is loaded for each question.
+constexpr DWORD kPresencePollMs = 100;
+// How often a running transfer's progress is looked at, and how soon Ctrl+C is answered.
+constexpr DWORD kTransferPollMs = 50;
+// As the window does: a device that takes no data for this long has stopped.
+constexpr DWORD kStallLimitMs = 30000;
+
+std::wstring ToWide(const std::u16string& text) {
+    return std::wstring(text.begin(), text.end());
+}
+
+std::string ToUtf8(const std::wstring& text) {
+    return Utf16ToUtf8(std::u16string(text.begin(), text.end()));
+}
+
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (length == 0)
+        return path;
+    std::wstring full(length, L'\0');
+    const DWORD written = GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
+    full.resize(written < length ? written : 0);
+    return full.empty() ? path : full;
+}
+
+// The header could not be read: a file that exists but is too short is no image (65); anything else is a file
+// that cannot be read (66).
+FlashEnd WhyUnreadable(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
+        !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && data.nFileSizeHigh == 0 &&
+        data.nFileSizeLow < kImageHeaderSize)
+        return FlashEnd::ImageTooShort;
+    return FlashEnd::ImageUnreadable;
+}
+
+double SecondsSince(const LARGE_INTEGER& start) {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+} // namespace
+
+FlashSession::FlashSession(const FlashOptions& options, FlashReporter& reporter, const ConsoleInterrupt& interrupt)
+    : m_options(options), m_reporter(reporter), m_interrupt(interrupt), m_imagePath(ToWide(options.image)) {
+    m_facts.path = ToUtf8(FullPath(m_imagePath));
+}
+
+std::optional<FlashEnd> FlashSession::ReadImage() {
+    const HeaderCheck check = CheckImageHeader(m_imagePath, m_facts.header);
+    if (check == HeaderCheck::Unreadable)
+        return WhyUnreadable(m_imagePath);
+    m_facts.haveHeader = true;
+
+    // Read whole even when the header fails its tests: the digest tells which file it was.
+    switch (LoadTestedImage(m_imagePath, m_facts.header, m_image)) {
+    case ImageLoad::Loaded:
+        break;
+    case ImageLoad::Unusable:
+        return WhyUnreadable(m_imagePath) == FlashEnd::ImageTooShort ? FlashEnd::ImageTooShort
+                                                                     : FlashEnd::ImageTooLarge;
+    case ImageLoad::Changed:
+        return FlashEnd::ImageChanged;
+    case ImageLoad::OpenFailed:
+    case ImageLoad::NoMemory:
+    case ImageLoad::ShortRead:
+        return FlashEnd::ImageUnreadable;
+    }
+    m_facts.size = m_image.size;
+    const std::string digest = Sha256Hex(m_image.bytes.get(), m_image.size);
+    if (!digest.empty())
+        m_facts.sha256 = digest;
+
+    if (check == HeaderCheck::NotAnImage)
+        return FlashEnd::NotAnImage;
+    if (check == HeaderCheck::UartImage)
+        return FlashEnd::UartImage;
+    return std::nullopt;
+}
+
+int FlashSession::Info() {
+    const std::optional<FlashEnd> refused = ReadImage();
+    if (m_facts.haveHeader)
+        m_reporter.Image(m_facts, true);
+    if (!refused)
+        return ExitCode::kOk;
+    m_reporter.Error(ReasonOf(*refused));
+    return ExitCodeOf(*refused);
+}
+
+int FlashSession::Run() {
+    if (!m_options.logPath.empty() && !m_log.Open(ToWide(m_options.logPath))) {
+        m_reporter.Error("cannot open the log file " + ToUtf8(ToWide(m_options.logPath)) + ": " +
+                         SystemErrorText(GetLastError()));
+        return ExitCodeOf(FlashEnd::LogUnwritable);
+    }
+    const std::optional<FlashEnd> refused = ReadImage();
+    if (m_facts.haveHeader)
+        m_reporter.Image(m_facts, false);
+    if (refused)
+        return ExitCodeOf(Finish(0, *refused, {}) ? *refused : FlashEnd::LogUnwritable);
+    return RunSession();
+}
+
+int FlashSession::RunSession() {
+    SessionTally tally;
+    std::uint32_t device = 0;
+    FlashEnd end = FlashEnd::Written;
+    for (;;) {
+        if (const std::optional<FlashEnd> absent = WaitForDevice()) {
+            end = *absent;
+            // A stop while waiting ends the session; nothing was attempted, so nothing is logged.
+            if (end == FlashEnd::Interrupted)
+                m_reporter.Error(ReasonOf(end));
+            else if (!Finish(m_options.repeat ? device + 1 : 0, end, {}))
+                end = FlashEnd::LogUnwritable;
+            break;
+        }
+        const std::uint32_t number = m_options.repeat ? ++device : 0;
+        TransferFigures figures;
+        end = Download(number, figures);
+        if (end == FlashEnd::Written)
+            ++tally.ok;
+        else if (m_options.repeat)
+            ++tally.failed;
+        if (!Finish(number, end, figures)) {
+            end = FlashEnd::LogUnwritable;
+            break;
+        }
+        if (!m_options.repeat || end == FlashEnd::Interrupted || end == FlashEnd::DriverMissing)
+            break;
+        if (m_options.count && tally.ok >= *m_options.count) {
+            end = FlashEnd::Written;
+            break;
+        }
+        m_reporter.Unplug();
+        if (const std::optional<FlashEnd> stopped = WaitForUnplug()) {
+            end = *stopped;
+            m_reporter.Error(ReasonOf(end));
+            break;
+        }
+    }
+    if (!m_options.repeat)
+        return ExitCodeOf(end);
+    m_reporter.Summary(tally);
+    return SessionExitCode(tally, end);
+}
+
+std::optional<FlashEnd> FlashSession::WaitForDevice() {
+    const bool waits = m_options.wait || m_options.repeat;
+    const ULONGLONG start = GetTickCount64();
+    bool announced = false;
+    for (;;) {
+        if (m_interrupt.Requested())
+            return FlashEnd::Interrupted;
+        switch (QueryDevicePresence()) {
+        case DevicePresence::Present:
+            return std::nullopt;
+        case DevicePresence::DriverNotLoaded:
+            return FlashEnd::DriverMissing;
+        case DevicePresence::Absent:
+            break;
+        }
+        if (!waits)
+            return FlashEnd::NoDevice;
+        if (!announced) {
+            m_reporter.Waiting(m_options.waitSeconds);
+            announced = true;
+        }
+        DWORD pause = kPresencePollMs;
+        if (m_options.waitSeconds) {
+            const ULONGLONG limit = static_cast<ULONGLONG>(*m_options.waitSeconds) * 1000;
+            const ULONGLONG waited = GetTickCount64() - start;
+            if (waited >= limit)
+                return FlashEnd::NoDeviceInTime;
+            if (limit - waited < pause)
+                pause = static_cast<DWORD>(limit - waited);
+        }
+        if (m_interrupt.Wait(pause))
+            return FlashEnd::Interrupted;
+    }
+}
+
+std::optional<FlashEnd> FlashSession::WaitForUnplug() {
+    for (;;) {
+        switch (QueryDevicePresence()) {
+        case DevicePresence::Absent:
+            return std::nullopt;
+        case DevicePresence::DriverNotLoaded:
+            return FlashEnd::DriverMissing;
+        case DevicePresence::Present:
+            break;
+        }
+        if (m_interrupt.Wait(kPresencePollMs))
+            return FlashEnd::Interrupted;
+    }
+}
+
+FlashEnd FlashSession::Download(std::uint32_t device, TransferFigures& figures) {
+    if (m_interrupt.Requested())
+        return FlashEnd::Interrupted;
+    m_reporter.Device(device);
+    FileHandle pipe;
+    switch (OpenDevicePipe(pipe)) {
+    case PipeOpen::Opened:
+        break;
+    case PipeOpen::DriverNotLoaded:
+        return FlashEnd::DriverMissing;
+    case PipeOpen::Refused:
+        return FlashEnd::PipeRefused;
+    }
+
+    // Every worker gets the same bytes, read and tested once at the start.
+    TransferWorker worker(m_image, std::move(pipe), nullptr);
+    figures.total = worker.BytesToSend();
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    if (!worker.Start())
+        return FlashEnd::TransferBroken;
+    bool interrupted = false;
+    while (!worker.WaitForEnd(kTransferPollMs)) {
+        if (m_interrupt.Requested()) {
+            // Cancels a write blocked in the system; the pipe is closed when this returns.
+            worker.StopAndWait();
+            interrupted = true;
+            break;
+        }
+        worker.CancelIfStalled(kStallLimitMs);
+        figures.bytes = worker.BytesSent();
+        figures.seconds = SecondsSince(start);
+        m_reporter.Progress(figures);
+    }
+    if (!interrupted)
+        worker.Join();
+    figures.bytes = worker.BytesSent();
+    figures.seconds = SecondsSince(start);
+    const FlashEnd end = EndOfTransfer(worker.Outcome(), interrupted);
+    if (end == FlashEnd::Written)
+        m_reporter.Progress(figures);
+    return end;
+}
+
+bool FlashSession::Finish(std::uint32_t device, FlashEnd end, const TransferFigures& figures) {
+    m_reporter.Result(device, end, figures);
+    if (!m_log.IsOpen())
+        return true;
+    JsonLine line;
+    line.Add("time", UtcTimestamp()).Add("host", ComputerName());
+    AddImageFields(line, m_facts);
+    if (device > 0)
+        line.AddNumber("device", device);
+    line.Add("result", LogResultOf(end));
+    if (end == FlashEnd::Written)
+        line.AddNull("reason");
+    else
+        line.Add("reason", ReasonOf(end));
+    line.AddNumber("bytes", figures.bytes).AddFixed("seconds", figures.seconds, 3).AddNumber("rate", figures.Rate());
+    if (m_log.Append(line.Line()))
+        return true;
+    m_reporter.Error("cannot write to the log file: " + SystemErrorText(GetLastError()));
+    return false;
+}

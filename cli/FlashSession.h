@@ -1,0 +1,43 @@
+// One run of the console flasher: the image read and tested once, then one download, or one per device in a
+// --repeat session, each recorded in the attempt log.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "AttemptLog.h"
+#include "ConsoleInterrupt.h"
+#include "FlashOptions.h"
+#include "FlashOutcome.h"
+#include "FlashReporter.h"
+#include "ImageFacts.h"
+#include "ImageFile.h"
+
+class FlashSession {
+public:
+    FlashSession(const FlashOptions& options, FlashReporter& reporter, const ConsoleInterrupt& interrupt);
+
+    // Downloads as the options say; the exit code.
+    int Run();
+    // Shows the image's fields and digest without touching the driver library; the exit code.
+    int Info();
+
+private:
+    // Each step gives the end of the attempt or session, or none when it may go on.
+    std::optional<FlashEnd> ReadImage();
+    std::optional<FlashEnd> WaitForDevice();
+    std::optional<FlashEnd> WaitForUnplug();
+    FlashEnd Download(std::uint32_t device, TransferFigures& figures);
+    // Reports the end of an attempt and logs it; false when the log could not take the line.
+    bool Finish(std::uint32_t device, FlashEnd end, const TransferFigures& figures);
+    int RunSession();
+
+    const FlashOptions& m_options;
+    FlashReporter& m_reporter;
+    const ConsoleInterrupt& m_interrupt;
+    std::wstring m_imagePath;
+    ImageFacts m_facts;
+    ImageData m_image;
+    AttemptLog m_log;
+};

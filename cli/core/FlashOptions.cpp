@@ -1,0 +1,222 @@
+// The console flasher's command line: GNU-style long options (--name=value or --name value) and short ones
+// (-n 3, -n3, bundled flags as in -rq).
+#include "FlashOptions.h"
+
+const char kFlashUsage[] = R"(Usage:
+  ostrel-flash [options] IMAGE.hdr
+  ostrel-flash --info [--json] IMAGE.hdr
+  ostrel-flash --help | --version
+
+Writes a firmware image into a Corvane Ostrel device attached by USB.
+
+  -w, --wait[=SECONDS]  wait for the device to be attached (no SECONDS: no limit); without --wait an absent
+                        device fails at once
+  -r, --repeat          production mode: wait (no limit) for a device, download, wait for it to be unplugged,
+                        then for the next one
+  -n, --count=N         with --repeat: stop after N successful downloads (N >= 1)
+  -l, --log=FILE        append one JSON line per download attempt to FILE
+      --json            JSON Lines events on standard output instead of text
+  -q, --quiet           no progress output; the result line and errors only
+      --info            print the image's header fields and SHA-256; the device is not touched
+  -h, --help            show this text
+      --version         show the version
+
+Exit status: 0 every download wrote the whole image; 64 usage error; 65 not a usable image; 66 the image
+file cannot be opened or read; 69 no device, driver library missing or incomplete, or the device's pipe
+cannot be opened; 74 a transfer failed (or the log cannot be written); 130 stopped by Ctrl+C or Ctrl+Break.
+)";
+
+namespace {
+
+std::string Narrow(const std::u16string& text) {
+    std::string narrow;
+    for (const char16_t c : text)
+        narrow += c < 0x80 ? static_cast<char>(c) : '?';
+    return narrow;
+}
+
+// A decimal number that fits 32 bits; no sign, no blanks.
+bool ParseNumber(const std::u16string& text, std::uint32_t& value) {
+    if (text.empty() || text.size() > 10)
+        return false;
+    std::uint64_t number = 0;
+    for (const char16_t c : text) {
+        if (c < u'0' || c > u'9')
+            return false;
+        number = number * 10 + static_cast<std::uint64_t>(c - u'0');
+    }
+    if (number > 0xFFFFFFFFu)
+        return false;
+    value = static_cast<std::uint32_t>(number);
+    return true;
+}
+
+class Parser {
+public:
+    explicit Parser(const std::vector<std::u16string>& args) : m_args(args) {}
+
+    ParsedFlashOptions Run();
+
+private:
+    bool Long(const std::u16string& arg);
+    bool Short(const std::u16string& arg);
+    // The value of an option that needs one: `attached` when there is one, else the next argument.
+    bool TakeValue(const std::string& name, const std::optional<std::u16string>& attached, std::u16string& value);
+    bool SetWait(const std::optional<std::u16string>& value);
+    bool SetCount(const std::u16string& value);
+    bool SetImage(const std::u16string& path);
+    bool Fail(const std::string& error) {
+        m_parsed.error = error;
+        return false;
+    }
+
+    const std::vector<std::u16string>& m_args;
+    std::size_t m_next = 0;
+    bool m_haveImage = false;
+    ParsedFlashOptions m_parsed;
+};
+
+ParsedFlashOptions Parser::Run() {
+    FlashOptions& options = m_parsed.options;
+    bool onlyOperands = false;
+    while (m_next < m_args.size()) {
+        const std::u16string& arg = m_args[m_next++];
+        bool ok;
+        if (onlyOperands || arg.size() < 2 || arg[0] != u'-')
+            ok = SetImage(arg);
+        else if (arg == u"--")
+            ok = onlyOperands = true;
+        else if (arg[1] == u'-')
+            ok = Long(arg);
+        else
+            ok = Short(arg);
+        if (!ok)
+            return m_parsed;
+        if (options.mode == FlashMode::Help || options.mode == FlashMode::Version)
+            return m_parsed;
+    }
+
+    if (!m_haveImage)
+        Fail("no image file given");
+    else if (options.mode == FlashMode::Info && (options.wait || options.repeat || !options.logPath.empty()))
+        Fail("--info takes only --json besides the image");
+    else if (options.count && !options.repeat)
+        Fail("--count needs --repeat");
+    return m_parsed;
+}
+
+bool Parser::Long(const std::u16string& arg) {
+    const std::size_t equals = arg.find(u'=');
+    const std::u16string name = arg.substr(0, equals);
+    std::optional<std::u16string> value;
+    if (equals != std::u16string::npos)
+        value = arg.substr(equals + 1);
+    FlashOptions& options = m_parsed.options;
+
+    const bool takesNoValue = name == u"--repeat" || name == u"--json" || name == u"--quiet" || name == u"--info" ||
+                              name == u"--help" || name == u"--version";
+    if (takesNoValue && value)
+        return Fail(Narrow(name) + " takes no value");
+    std::u16string text;
+    if (name == u"--wait")
+        return SetWait(value);
+    if (name == u"--count")
+        return TakeValue("--count", value, text) && SetCount(text);
+    if (name == u"--log") {
+        if (!TakeValue("--log", value, options.logPath))
+            return false;
+        return !options.logPath.empty() || Fail("--log needs a file name");
+    }
+    if (name == u"--repeat")
+        options.repeat = true;
+    else if (name == u"--json")
+        options.json = true;
+    else if (name == u"--quiet")
+        options.quiet = true;
+    else if (name == u"--info")
+        options.mode = FlashMode::Info;
+    else if (name == u"--help")
+        options.mode = FlashMode::Help;
+    else if (name == u"--version")
+        options.mode = FlashMode::Version;
+    else
+        return Fail("unknown option " + Narrow(name));
+    return true;
+}
+
+bool Parser::Short(const std::u16string& arg) {
+    FlashOptions& options = m_parsed.options;
+    for (std::size_t i = 1; i < arg.size(); ++i) {
+        const char16_t letter = arg[i];
+        std::optional<std::u16string> rest;
+        if (i + 1 < arg.size())
+            rest = arg.substr(i + 1);
+        std::u16string text;
+        switch (letter) {
+        case u'r':
+            options.repeat = true;
+            break;
+        case u'q':
+            options.quiet = true;
+            break;
+        case u'h':
+            options.mode = FlashMode::Help;
+            return true;
+        case u'w':
+            return SetWait(rest);
+        case u'n':
+            return TakeValue("-n", rest, text) && SetCount(text);
+        case u'l':
+            return TakeValue("-l", rest, options.logPath) && (!options.logPath.empty() || Fail("-l needs a file name"));
+        default:
+            return Fail("unknown option -" + Narrow(std::u16string(1, letter)));
+        }
+    }
+    return true;
+}
+
+bool Parser::TakeValue(const std::string& name, const std::optional<std::u16string>& attached, std::u16string& value) {
+    if (attached) {
+        value = *attached;
+        return true;
+    }
+    if (m_next == m_args.size())
+        return Fail(name + " needs a value");
+    value = m_args[m_next++];
+    return true;
+}
+
+// The limit is optional, so it is only ever attached (--wait=5, -w5): a separate word is the image.
+bool Parser::SetWait(const std::optional<std::u16string>& value) {
+    FlashOptions& options = m_parsed.options;
+    options.wait = true;
+    if (!value)
+        return true;
+    std::uint32_t seconds = 0;
+    if (!ParseNumber(*value, seconds))
+        return Fail("--wait: \"" + Narrow(*value) + "\" is not a number of seconds");
+    options.waitSeconds = seconds;
+    return true;
+}
+
+bool Parser::SetCount(const std::u16string& value) {
+    std::uint32_t count = 0;
+    if (!ParseNumber(value, count) || count == 0)
+        return Fail("--count: \"" + Narrow(value) + "\" is not a number of at least 1");
+    m_parsed.options.count = count;
+    return true;
+}
+
+bool Parser::SetImage(const std::u16string& path) {
+    if (m_haveImage)
+        return Fail("more than one image file given");
+    m_haveImage = true;
+    m_parsed.options.image = path;
+    return true;
+}
+
+} // namespace
+
+ParsedFlashOptions ParseFlashOptions(const std::vector<std::u16string>& args) {
+    return Parser(args).Run();
+}

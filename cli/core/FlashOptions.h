@@ -1,0 +1,35 @@
+// The console flasher's command line: its options as a struct, and the usage text.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class FlashMode { Flash, Info, Help, Version };
+
+// Paths stay in UTF-16 as they came, so that any file name the system allows reaches the file functions intact.
+struct FlashOptions {
+    FlashMode mode = FlashMode::Flash;
+    std::u16string image;
+    // Wait for the device to be attached; without a limit, waits for as long as it takes.
+    bool wait = false;
+    std::optional<std::uint32_t> waitSeconds;
+    bool repeat = false;
+    // With repeat: stop after this many successful downloads.
+    std::optional<std::uint32_t> count;
+    std::u16string logPath;
+    bool json = false;
+    bool quiet = false;
+};
+
+// The options, or a plain-English error (for a usage error) when the arguments are not understood.
+struct ParsedFlashOptions {
+    FlashOptions options;
+    std::string error;
+};
+
+// `args` without the program name.
+ParsedFlashOptions ParseFlashOptions(const std::vector<std::u16string>& args);
+
+extern const char kFlashUsage[];

@@ -1,0 +1,85 @@
+// How a flash attempt or a session ends.
+#include "FlashOutcome.h"
+
+namespace {
+
+struct EndFacts {
+    FlashEnd end;
+    int exitCode;
+    const char* logResult;
+    const char* reason;
+};
+
+constexpr EndFacts kEnds[] = {
+    {FlashEnd::Written, ExitCode::kOk, "ok", ""},
+    {FlashEnd::ImageTooShort, ExitCode::kNotAnImage, "refused",
+     "the file is shorter than 1028 bytes: not a firmware image"},
+    {FlashEnd::ImageTooLarge, ExitCode::kNotAnImage, "refused", "the file is too large for a firmware image"},
+    {FlashEnd::NotAnImage, ExitCode::kNotAnImage, "refused",
+     "the file is not an Ostrel firmware image (its header does not start with \"$\")"},
+    {FlashEnd::UartImage, ExitCode::kNotAnImage, "refused", "the image is for the UART port, not for USB"},
+    {FlashEnd::ImageUnreadable, ExitCode::kNoImageFile, "refused", "the image file cannot be opened or read"},
+    {FlashEnd::ImageChanged, ExitCode::kNoImageFile, "refused", "the image file changed while it was read"},
+    {FlashEnd::NoDevice, ExitCode::kNoDevice, "refused", "no Ostrel device is attached"},
+    {FlashEnd::NoDeviceInTime, ExitCode::kNoDevice, "refused", "no Ostrel device was attached in time"},
+    {FlashEnd::DriverMissing, ExitCode::kNoDevice, "refused",
+     "the driver library TarselUSB.dll cannot be loaded, or lacks open_dev or open_file"},
+    {FlashEnd::PipeRefused, ExitCode::kNoDevice, "refused", "the device's pipe cannot be opened"},
+    {FlashEnd::HeaderRefused, ExitCode::kTransferFailed, "failed", "the device did not take the image's header"},
+    {FlashEnd::TransferBroken, ExitCode::kTransferFailed, "failed",
+     "the device stopped taking data (unplugged?) before the whole image was sent"},
+    {FlashEnd::TransferStalled, ExitCode::kTransferFailed, "failed", "the device took no data for 30 seconds"},
+    {FlashEnd::Interrupted, ExitCode::kInterrupted, "interrupted", "stopped by Ctrl+C, Ctrl+Break or closing the console"},
+    {FlashEnd::LogUnwritable, ExitCode::kTransferFailed, "failed", "the log file cannot be written"},
+};
+
+const EndFacts& FactsOf(FlashEnd end) {
+    for (const EndFacts& facts : kEnds) {
+        if (facts.end == end)
+            return facts;
+    }
+    return kEnds[0];
+}
+
+} // namespace
+
+int ExitCodeOf(FlashEnd end) {
+    return FactsOf(end).exitCode;
+}
+
+const char* LogResultOf(FlashEnd end) {
+    return FactsOf(end).logResult;
+}
+
+const char* ReasonOf(FlashEnd end) {
+    return FactsOf(end).reason;
+}
+
+bool LeavesPartialImage(FlashEnd end) {
+    return end == FlashEnd::HeaderRefused || end == FlashEnd::TransferBroken || end == FlashEnd::TransferStalled ||
+           end == FlashEnd::Interrupted;
+}
+
+FlashEnd EndOfTransfer(TransferOutcome outcome, bool interrupted) {
+    switch (outcome) {
+    case TransferOutcome::Complete:
+        return FlashEnd::Written;
+    case TransferOutcome::HeaderFailed:
+        return FlashEnd::HeaderRefused;
+    case TransferOutcome::ChunkFailed:
+        return FlashEnd::TransferBroken;
+    case TransferOutcome::ImageTooShort:
+        return FlashEnd::ImageTooShort;
+    case TransferOutcome::Stopped:
+        break;
+    }
+    return interrupted ? FlashEnd::Interrupted : FlashEnd::TransferStalled;
+}
+
+int SessionExitCode(const SessionTally& tally, FlashEnd last) {
+    if (last == FlashEnd::Interrupted)
+        return ExitCode::kInterrupted;
+    if (tally.failed > 0)
+        return ExitCode::kTransferFailed;
+    return ExitCodeOf(last);
+}

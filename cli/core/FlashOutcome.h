@@ -1,0 +1,55 @@
+// How a flash attempt or a session ends: the causes, their exit codes (BSD sysexits), log results and reasons.
+#pragma once
+
+#include <cstdint>
+
+#include "TransferLoop.h"
+
+namespace ExitCode {
+inline constexpr int kOk = 0;
+inline constexpr int kUsage = 64;
+inline constexpr int kNotAnImage = 65;
+inline constexpr int kNoImageFile = 66;
+inline constexpr int kNoDevice = 69;
+inline constexpr int kTransferFailed = 74;
+inline constexpr int kInterrupted = 130;
+} // namespace ExitCode
+
+enum class FlashEnd {
+    Written,       // the header command and every payload byte reached the device's pipe
+    ImageTooShort, // shorter than a header (1028 bytes)
+    ImageTooLarge, // larger than a 32-bit count
+    NotAnImage,    // no '$' marker
+    UartImage,     // an image for the UART port
+    ImageUnreadable,
+    ImageChanged, // changed between the header test and the whole read
+    NoDevice,
+    NoDeviceInTime, // not attached within --wait
+    DriverMissing,  // TarselUSB.dll cannot be loaded, or lacks an export
+    PipeRefused,
+    HeaderRefused,   // the device did not take the header command
+    TransferBroken,  // a payload write failed all its attempts: unplugged, or the device stopped
+    TransferStalled, // no write completed for the stall limit
+    Interrupted,     // Ctrl+C, Ctrl+Break or the console closed
+    LogUnwritable,
+};
+
+int ExitCodeOf(FlashEnd end);
+// What the log records: "ok", "refused" (nothing was sent), "failed" or "interrupted".
+const char* LogResultOf(FlashEnd end);
+// The reason in plain English, stable for scripts; empty for Written.
+const char* ReasonOf(FlashEnd end);
+// True when the device may now hold part of an image: it must be flashed again.
+bool LeavesPartialImage(FlashEnd end);
+
+// How a transfer run ended; `interrupted` when the stop came from the user rather than the stall limit.
+FlashEnd EndOfTransfer(TransferOutcome outcome, bool interrupted);
+
+struct SessionTally {
+    std::uint32_t ok = 0;
+    std::uint32_t failed = 0;
+};
+
+// The session's exit code: Ctrl+C first, then any failed download, then what ended the session (Written when
+// it ran out of work: one download, or --count reached).
+int SessionExitCode(const SessionTally& tally, FlashEnd last);

@@ -1,0 +1,80 @@
+// Image facts as text and JSON.
+#include "ImageFacts.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr std::uint8_t kNandFlashKind = 3;
+constexpr std::uint32_t kPayloadOffset = 1024;
+
+std::optional<std::uint32_t> PayloadSize(const ImageFacts& facts) {
+    if (!facts.size || *facts.size < kPayloadOffset)
+        return std::nullopt;
+    return *facts.size - kPayloadOffset;
+}
+
+} // namespace
+
+const char* FlashKindName(std::uint8_t kind) {
+    switch (kind) {
+    case kEFlashKind:
+        return "e-flash";
+    case kSerialFlashKind:
+        return "serial flash";
+    case kNandFlashKind:
+        return "NAND flash";
+    default:
+        return "unknown";
+    }
+}
+
+std::optional<std::string> ImageDate(const ImageHeader& header) {
+    if (header.FlashKind() != kSerialFlashKind || !header.HasDate())
+        return std::nullopt;
+    return std::to_string(header.DateFirst()) + '/' + std::to_string(header.DateSecond()) + '/' +
+           std::to_string(header.Year());
+}
+
+JsonLine& AddImageFields(JsonLine& line, const ImageFacts& facts) {
+    line.Add("image", facts.path);
+    const auto addOptional = [&](const char* key, const std::optional<std::uint32_t>& value) {
+        if (value)
+            line.AddNumber(key, *value);
+        else
+            line.AddNull(key);
+    };
+    addOptional("size", facts.size);
+    addOptional("payload", PayloadSize(facts));
+    if (facts.haveHeader) {
+        const ImageHeader& header = facts.header;
+        line.AddNumber("marker", header.Marker()).AddNumber("port", header.Port());
+        line.AddNumber("kind", header.FlashKind()).Add("kind_name", FlashKindName(header.FlashKind()));
+        line.Add("date", ImageDate(header));
+    } else {
+        line.AddNull("marker").AddNull("port").AddNull("kind").AddNull("kind_name").AddNull("date");
+    }
+    return line.Add("sha256", facts.sha256);
+}
+
+std::string InfoText(const ImageFacts& facts) {
+    const ImageHeader& header = facts.header;
+    char marker[32];
+    const std::uint8_t byte = header.Marker();
+    if (byte >= 0x20 && byte < 0x7F)
+        std::snprintf(marker, sizeof marker, "0x%02x (\"%c\")", byte, byte);
+    else
+        std::snprintf(marker, sizeof marker, "0x%02x", byte);
+    std::string text = "image    " + facts.path + "\n";
+    text += std::string("marker   ") + marker + (HasImageMarker(header) ? "" : ", not an Ostrel image") + "\n";
+    text += "port     " + std::to_string(header.Port()) + (IsUsbImage(header) ? " (USB)" : " (UART)") + "\n";
+    text += "kind     " + std::to_string(header.FlashKind()) + " (" + FlashKindName(header.FlashKind()) + ")\n";
+    text += "date     " + ImageDate(header).value_or("none") + "\n";
+    if (facts.size)
+        text += "size     " + std::to_string(*facts.size) + " bytes\n";
+    if (const auto payload = PayloadSize(facts))
+        text += "payload  " + std::to_string(*payload) + " bytes\n";
+    if (facts.sha256)
+        text += "sha256   " + *facts.sha256 + "\n";
+    return text;
+}

@@ -1,0 +1,28 @@
+// What the console flasher knows of an image: path, size, header fields, SHA-256; as text and as JSON.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "ImageHeader.h"
+#include "JsonLine.h"
+
+struct ImageFacts {
+    std::string path; // UTF-8, full path
+    // The header was read (the file holds at least one); `size` and `sha256` once the whole image was read.
+    bool haveHeader = false;
+    ImageHeader header;
+    std::optional<std::uint32_t> size;
+    std::optional<std::string> sha256; // lower-case hex
+};
+
+// "e-flash", "serial flash", "NAND flash" or "unknown".
+const char* FlashKindName(std::uint8_t kind);
+// "31/12/2014" for a dated serial-flash image (the window's image line shows the same), else none.
+std::optional<std::string> ImageDate(const ImageHeader& header);
+
+// The fields of the image as JSON, after the fields already in `line`.
+JsonLine& AddImageFields(JsonLine& line, const ImageFacts& facts);
+// The lines that --info prints.
+std::string InfoText(const ImageFacts& facts);

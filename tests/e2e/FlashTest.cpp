@@ -1,0 +1,289 @@
+// The console flasher against the emulated device: what the device receives, exit codes from real causes, waits,
+// a production run of several devices, the log and the JSON events; and the digest it computes.
+#include <algorithm>
+#include <sstream>
+
+#include <windows.h>
+
+#include <bcrypt.h>
+
+#include "DevSimNames.h"
+#include "FlashRun.h"
+#include "Sha256.h"
+#include "ToolSession.h"
+
+namespace {
+
+using e2e::FlashRun;
+using e2e::ImageLayout;
+using Json = std::map<std::string, std::string>;
+
+constexpr std::size_t kHeaderArea = 1024;
+constexpr std::size_t kChunk = 2048;
+
+// The digest from CNG, a different door into the system than the flasher's CryptoAPI.
+std::string ReferenceSha256(const std::string& bytes) {
+    BCRYPT_ALG_HANDLE algorithm = nullptr;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    UCHAR digest[32] = {};
+    if (BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) == 0) {
+        if (BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0) == 0) {
+            BCryptHashData(hash, reinterpret_cast<UCHAR*>(const_cast<char*>(bytes.data())),
+                           static_cast<ULONG>(bytes.size()), 0);
+            BCryptFinishHash(hash, digest, sizeof digest, 0);
+            BCryptDestroyHash(hash);
+        }
+        BCryptCloseAlgorithmProvider(algorithm, 0);
+    }
+    std::string hex;
+    char pair[3];
+    for (const UCHAR byte : digest) {
+        std::snprintf(pair, sizeof pair, "%02x", byte);
+        hex += pair;
+    }
+    return hex;
+}
+
+std::string Utf8(const std::wstring& wide) {
+    const int length =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length, nullptr, nullptr);
+    return utf8;
+}
+
+// Each line a JSON object; a line that is not one fails the test.
+std::vector<Json> JsonLines(const std::string& text) {
+    std::vector<Json> objects;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        Json object;
+        EXPECT_TRUE(e2e::ParseFlatJson(line, object)) << line;
+        objects.push_back(object);
+    }
+    return objects;
+}
+
+class FlashTest : public ToolSession {
+protected:
+    void SetUp() override {
+        ToolSession::SetUp();
+        if (HasFatalFailure())
+            return;
+        ASSERT_TRUE(CopyFileA(BuiltFile("tool\\ostrel-flash.exe").c_str(), PathOf("ostrel-flash.exe").c_str(), FALSE))
+            << GetLastError();
+        // The flasher inherits it, and with it this test's emulator.
+        SetEnvironmentVariableA(DevSim::kInstanceVariable, Instance().c_str());
+    }
+
+    std::unique_ptr<FlashRun> Start(const std::wstring& arguments) {
+        return std::make_unique<FlashRun>(e2e::Widen(PathOf("")), arguments);
+    }
+
+    std::vector<Json> LogLines(const char* name) const { return JsonLines(FileContents(PathOf(name))); }
+
+    static std::string Image(std::size_t size) {
+        ImageLayout layout;
+        layout.size = size;
+        return e2e::MakeImage(layout);
+    }
+};
+
+TEST(FlashDigest, Sha256MatchesThePublishedVectors) {
+    const struct {
+        std::string message;
+        const char* digest;
+    } vectors[] = {
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    for (const auto& v : vectors) {
+        EXPECT_EQ(Sha256Hex(reinterpret_cast<const std::uint8_t*>(v.message.data()), v.message.size()), v.digest)
+            << v.message.size() << " bytes";
+    }
+}
+
+TEST_F(FlashTest, ADownloadSendsTheImageReportsJsonLinesAndLogsIt) {
+    ASSERT_TRUE(StartDevice());
+    const std::string image = Image(kHeaderArea + 40 * kChunk + 1000);
+    PutImage("image.hdr", image);
+    // Outside any ANSI code page, with a blank: the wide command line and file functions carry it.
+    const std::wstring name = L"\u043e\u0431\u0440\u0430\u0437 \u00e9\U0001F600.hdr";
+    ASSERT_TRUE(MoveFileW(e2e::Widen(PathOf("image.hdr")).c_str(), (e2e::Widen(PathOf("")) + name).c_str()));
+
+    const auto run = Start(L"--json --log=flash.log \"" + name + L"\"");
+    ASSERT_EQ(run->Wait(), 0) << run->Err();
+    // A write ends when the bytes are in the pipe; the device has them all once it counts the download.
+    ASSERT_NE(Device().WaitForLine("download"), "");
+    EXPECT_EQ(Captured(), e2e::DeviceStream(image));
+    EXPECT_EQ(LoggedWrites(), e2e::WriteSizes(image.size()));
+    EXPECT_EQ(run->Err(), "");
+
+    const std::string total = std::to_string(e2e::DeviceStream(image).size());
+    const std::string sha256 = ReferenceSha256(image);
+    const std::string fullPath = PathOf("") + Utf8(name);
+    const std::vector<Json> events = JsonLines(run->Out());
+    ASSERT_GE(events.size(), 4u) << run->Out();
+    EXPECT_EQ(events.front().at("event"), "image");
+    EXPECT_EQ(events.front().at("image"), fullPath);
+    EXPECT_EQ(events.front().at("sha256"), sha256);
+    EXPECT_EQ(events.front().at("date"), "31/12/2014");
+    EXPECT_EQ(events[1].at("event"), "device");
+    int lastPercent = -1;
+    for (std::size_t i = 2; i + 1 < events.size(); ++i) {
+        EXPECT_EQ(events[i].at("event"), "progress");
+        EXPECT_GT(std::stoi(events[i].at("percent")), lastPercent);
+        lastPercent = std::stoi(events[i].at("percent"));
+    }
+    EXPECT_EQ(lastPercent, 100);
+    const Json& result = events.back();
+    EXPECT_EQ(result.at("event"), "result");
+    EXPECT_EQ(result.at("ok"), "true");
+    EXPECT_EQ(result.at("bytes"), total);
+
+    const std::vector<Json> log = LogLines("flash.log");
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].at("result"), "ok");
+    EXPECT_EQ(log[0].at("sha256"), sha256);
+    EXPECT_EQ(log[0].at("image"), fullPath);
+    EXPECT_EQ(log[0].at("bytes"), total);
+    EXPECT_EQ(log[0].at("size"), std::to_string(image.size()));
+    EXPECT_EQ(log[0].at("time").back(), 'Z');
+    EXPECT_FALSE(log[0].at("host").empty());
+}
+
+TEST_F(FlashTest, EachRefusalHasItsExitCodeAndReasonAndSendsNothing) {
+    ImageLayout valid;
+    valid.size = kHeaderArea + 3 * kChunk;
+    ImageLayout noMarker = valid;
+    noMarker.marker = '#';
+    ImageLayout uart = valid;
+    uart.port = 0;
+    PutImage("valid.hdr", e2e::MakeImage(valid));
+    PutImage("short.hdr", Image(kHeaderArea + 3));
+    PutImage("marker.hdr", e2e::MakeImage(noMarker));
+    PutImage("uart.hdr", e2e::MakeImage(uart));
+    // 4 GiB more than a valid image, sparse: a 32-bit size would see the valid image alone.
+    const std::string huge = PutImage("huge.hdr", e2e::MakeImage(valid));
+    {
+        const FileHandle file(CreateFileA(huge.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        LARGE_INTEGER end;
+        end.QuadPart = (1LL << 32) + static_cast<LONGLONG>(valid.size);
+        ASSERT_TRUE(SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.Get()));
+    }
+
+    enum class Setup { None, Device, NoLibrary, EmptyLibrary, PipeTaken };
+    const struct {
+        const char* image;
+        Setup setup;
+        int code;
+        const char* reason;
+    } cases[] = {
+        {"short.hdr", Setup::None, 65, "shorter than 1028 bytes"},
+        {"marker.hdr", Setup::None, 65, "not an Ostrel firmware image"},
+        {"uart.hdr", Setup::None, 65, "UART"},
+        {"huge.hdr", Setup::None, 65, "too large"},
+        {"missing.hdr", Setup::None, 66, "cannot be opened"},
+        {"valid.hdr", Setup::None, 69, "no Ostrel device"},
+        {"valid.hdr", Setup::Device, 69, "TarselUSB.dll"},
+        {"valid.hdr", Setup::NoLibrary, 69, "TarselUSB.dll"},
+        {"valid.hdr", Setup::EmptyLibrary, 69, "TarselUSB.dll"},
+        {"valid.hdr", Setup::PipeTaken, 69, "pipe cannot be opened"},
+    };
+    const auto usage = Start(L"--repeat --count=0 valid.hdr");
+    EXPECT_EQ(usage->Wait(), 64);
+    EXPECT_NE(usage->Err().find("--count"), std::string::npos) << usage->Err();
+
+    const std::string library = PathOf("TarselUSB.dll");
+    FileHandle heldPipe;
+    int attempts = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        if (c.setup == Setup::Device) {
+            ASSERT_TRUE(StartDevice());
+            // A library that lacks open_dev and open_file, as a broken driver installation has.
+            ASSERT_TRUE(CopyFileA(BuiltFile("TarselUSB-empty.dll").c_str(), library.c_str(), FALSE));
+        } else if (c.setup == Setup::NoLibrary) {
+            ASSERT_TRUE(DeleteFileA(library.c_str()));
+        } else if (c.setup == Setup::PipeTaken) {
+            ASSERT_TRUE(CopyFileA(BuiltFile("TarselUSB.dll").c_str(), library.c_str(), FALSE));
+            heldPipe = FileHandle(CallOpenFile(DevSim::kPipeName));
+            ASSERT_TRUE(heldPipe.IsValid());
+        }
+        if (c.setup == Setup::EmptyLibrary) {
+            ASSERT_TRUE(CopyFileA(BuiltFile("TarselUSB-empty.dll").c_str(), library.c_str(), FALSE));
+        }
+        const auto run = Start(L"--log=refused.log " + e2e::Widen(c.image));
+        EXPECT_EQ(run->Wait(), c.code) << run->Err();
+        EXPECT_NE(run->Err().find(c.reason), std::string::npos) << run->Err();
+        ++attempts;
+        const std::vector<Json> log = LogLines("refused.log");
+        ASSERT_EQ(log.size(), static_cast<std::size_t>(attempts));
+        EXPECT_EQ(log.back().at("result"), "refused");
+        EXPECT_NE(log.back().at("reason").find(c.reason), std::string::npos);
+        EXPECT_EQ(log.back().at("bytes"), "0");
+    }
+    heldPipe.Close();
+    EXPECT_EQ(Captured(), "");
+}
+
+TEST_F(FlashTest, AnUnplugPartWayFailsTheTransferAndSaysTheImageIsIncomplete) {
+    ASSERT_TRUE(StartDevice({"--unplug-after", "8192"}));
+    const std::string image = Image(kHeaderArea + 32 * kChunk);
+    PutImage("image.hdr", image);
+
+    const auto run = Start(L"--log=flash.log image.hdr");
+    EXPECT_EQ(run->Wait(), 74) << run->Err();
+    EXPECT_NE(run->Out().find("FAILED: "), std::string::npos) << run->Out();
+    EXPECT_NE(run->Err().find("incomplete image"), std::string::npos) << run->Err();
+    const std::vector<Json> log = LogLines("flash.log");
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].at("result"), "failed");
+    EXPECT_LT(std::stoul(log[0].at("bytes")), e2e::DeviceStream(image).size());
+    EXPECT_EQ(Captured(), e2e::DeviceStream(image).substr(0, Captured().size()));
+}
+
+TEST_F(FlashTest, WaitGivesUpAfterItsLimitOrFlashesADeviceAttachedMeanwhile) {
+    const std::string image = Image(kHeaderArea + 4 * kChunk);
+    PutImage("image.hdr", image);
+    {
+        const auto run = Start(L"--wait=2 image.hdr");
+        EXPECT_EQ(run->Wait(), 69) << run->Err();
+        EXPECT_GE(run->ElapsedMs(), 1900u);
+        EXPECT_LT(run->ElapsedMs(), 5000u);
+        EXPECT_NE(run->Err().find("in time"), std::string::npos) << run->Err();
+    }
+    const auto run = Start(L"--wait=2 image.hdr");
+    ASSERT_TRUE(run->WaitForOutput("waiting"));
+    Sleep(1000);
+    ASSERT_TRUE(StartDevice());
+    EXPECT_EQ(run->Wait(), 0) << run->Err();
+    ASSERT_NE(Device().WaitForLine("download"), "");
+    EXPECT_EQ(Captured(), e2e::DeviceStream(image));
+}
+
+TEST_F(FlashTest, RepeatFlashesEachDeviceAttachedInTurnAndLogsEveryOne) {
+    ASSERT_TRUE(StartDevice({"--replug", "400"}));
+    const std::string image = Image(kHeaderArea + 10 * kChunk + 5);
+    PutImage("image.hdr", image);
+
+    const auto run = Start(L"-r -n 3 --log=flash.log image.hdr");
+    EXPECT_EQ(run->Wait(), 0) << run->Err();
+    ASSERT_NE(Device().WaitForLine("download", 3), "");
+    const std::string stream = e2e::DeviceStream(image);
+    EXPECT_EQ(Captured(), stream + stream + stream);
+    for (const char* line : {"device 1: ok: ", "device 2: ok: ", "device 3: ok: ", "summary: 3 ok, 0 failed"})
+        EXPECT_NE(run->Out().find(line), std::string::npos) << line << "\n" << run->Out();
+    const std::vector<Json> log = LogLines("flash.log");
+    ASSERT_EQ(log.size(), 3u);
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        EXPECT_EQ(log[i].at("result"), "ok");
+        EXPECT_EQ(log[i].at("device"), std::to_string(i + 1));
+        EXPECT_EQ(log[i].at("sha256"), ReferenceSha256(image));
+    }
+}
+
+} // namespace

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Ctrl+C during a console download: the flasher cancels the blocked write, closes the pipe, logs the attempt as
+# interrupted, says the device holds an incomplete image and exits 130. Wine turns SIGINT to a program's process
+# into its console's Ctrl+C event, as a terminal sends it when the user presses Ctrl+C.
+# Usage: flash-interrupt.sh WINE-RUN PREFIX FLASH-EXE DEVSIM-EXE DRIVER-DLL WORK-DIR
+set -u
+wine_run=$1 prefix=$2 flash=$3 devsim=$4 driver=$5 work=$6
+
+fail() {
+    echo "FAILED: $*" >&2
+    for f in devsim.out flash.out flash.err flash.log; do [ -f "$f" ] && { echo "--- $f"; cat "$f"; }; done >&2
+    exit 1
+}
+# Polls for a line matching the pattern in a file, for up to ten seconds.
+wait_for() {
+    for _ in $(seq 100); do
+        grep -q "$1" "$2" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+rm -rf "$work" && mkdir -p "$work" && cp "$flash" "$devsim" "$driver" "$work/" || fail "cannot fill $work"
+cd "$work"
+# A USB serial-flash image: marker, port, kind, then zeros; 200 chunks of payload.
+{ printf '$\001\002' && head -c $((1024 + 200 * 2048 - 3)) /dev/zero; } >image.hdr || fail "cannot write the image"
+# Creates the prefix on first use; then wine runs straight from this shell, so that $! is the program's process.
+"$wine_run" "$prefix" cmd /c exit >/dev/null 2>&1
+export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" OSTREL_DEVSIM_INSTANCE="interrupt-$$"
+WINEPREFIX=$(realpath -m "$prefix")
+# The loader of the program's own width (Debian's path): the 32-bit one starts a 64-bit program as a child process of
+# its own, which a signal to $! would then miss.
+wine=(wine)
+case "$WINEPREFIX" in
+*win32) export WINEARCH=win32 ;;
+*) export WINEARCH=win64 && [ -x /usr/lib/wine/wine64 ] && export WINELOADER=/usr/lib/wine/wine64 && wine=("$WINELOADER") ;;
+esac
+
+# Slow enough that the download is surely under way when the signal comes: about 4 s for the whole image.
+"${wine[@]}" ostrel-devsim.exe --throttle 100000 >devsim.out 2>&1 &
+emulator=$!
+trap '"${wine[@]}" ostrel-devsim.exe --stop >/dev/null 2>&1; wait $emulator' EXIT
+wait_for "ready" devsim.out || fail "the emulator did not start"
+
+"${wine[@]}" ostrel-flash.exe --log=flash.log image.hdr >flash.out 2>flash.err &
+flasher=$!
+wait_for "%" flash.out || fail "no progress"
+kill -INT "$flasher"
+wait "$flasher"
+code=$?
+
+[ "$code" -eq 130 ] || fail "exit code $code, not 130"
+grep -q "incomplete image" flash.err || fail "no word of the incomplete image"
+grep -q '"result":"interrupted"' flash.log || fail "the log does not say interrupted"
+# The emulator counts a download when its client has closed the pipe.
+wait_for "download writes=" devsim.out || fail "the pipe was not closed"
+echo "flash-interrupt: exit 130 after $(grep -o '"bytes":[0-9]*' flash.log) of $(stat -c %s image.hdr) image bytes"
