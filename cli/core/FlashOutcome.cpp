@@ -29,7 +29,8 @@ constexpr EndFacts kEnds[] = {
     {FlashEnd::TransferBroken, ExitCode::kTransferFailed, "failed",
      "the device stopped taking data (unplugged?) before the whole image was sent"},
     {FlashEnd::TransferStalled, ExitCode::kTransferFailed, "failed", "the device took no data for 30 seconds"},
-    {FlashEnd::Interrupted, ExitCode::kInterrupted, "interrupted", "stopped by Ctrl+C, Ctrl+Break or closing the console"},
+    {FlashEnd::Interrupted, ExitCode::kInterrupted, "interrupted",
+     "stopped by Ctrl+C, Ctrl+Break or closing the console"},
     {FlashEnd::LogUnwritable, ExitCode::kTransferFailed, "failed", "the log file cannot be written"},
 };
 
@@ -67,6 +68,7 @@ FlashEnd EndOfTransfer(TransferOutcome outcome, bool interrupted) {
     case TransferOutcome::HeaderFailed:
         return FlashEnd::HeaderRefused;
     case TransferOutcome::ChunkFailed:
+    case TransferOutcome::PartialWrite:
         return FlashEnd::TransferBroken;
     case TransferOutcome::ImageTooShort:
         return FlashEnd::ImageTooShort;

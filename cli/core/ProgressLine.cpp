@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "TransferRate.h"
+
 namespace {
 
 constexpr int kBarWidth = 20;
@@ -26,29 +28,6 @@ std::uint64_t TransferFigures::Rate() const {
     return seconds > 0 ? static_cast<std::uint64_t>(static_cast<double>(bytes) / seconds) : 0;
 }
 
-std::string SizeText(std::uint64_t bytes) {
-    const double value = static_cast<double>(bytes);
-    if (bytes < 1024)
-        return std::to_string(bytes) + " B";
-    if (bytes < 1024 * 1024)
-        return Format("%.1f KiB", value / 1024);
-    if (bytes < 1024ull * 1024 * 1024)
-        return Format("%.1f MiB", value / (1024 * 1024));
-    return Format("%.2f GiB", value / (1024.0 * 1024 * 1024));
-}
-
-std::string DurationText(double seconds) {
-    const auto whole = static_cast<std::uint64_t>(seconds + 0.5);
-    char text[32];
-    if (whole >= 3600)
-        std::snprintf(text, sizeof text, "%llu:%02u:%02u", static_cast<unsigned long long>(whole / 3600),
-                      static_cast<unsigned>(whole / 60 % 60), static_cast<unsigned>(whole % 60));
-    else
-        std::snprintf(text, sizeof text, "%u:%02u", static_cast<unsigned>(whole / 60),
-                      static_cast<unsigned>(whole % 60));
-    return text;
-}
-
 std::string ProgressText(const TransferFigures& figures) {
     const unsigned percent = figures.Percent();
     const int filled = static_cast<int>(percent) * kBarWidth / 100;
@@ -56,12 +35,12 @@ std::string ProgressText(const TransferFigures& figures) {
     char number[8];
     std::snprintf(number, sizeof number, "%3u%%", percent);
     text += number;
-    text += "  " + SizeText(figures.bytes) + " / " + SizeText(figures.total);
+    text += "  " + ByteCountText(figures.bytes) + " / " + ByteCountText(figures.total);
     const std::uint64_t rate = figures.Rate();
     if (rate > 0) {
-        text += "  " + SizeText(rate) + "/s";
+        const auto bytesPerSecond = static_cast<double>(rate);
         const std::uint64_t left = figures.total > figures.bytes ? figures.total - figures.bytes : 0;
-        text += "  " + DurationText(static_cast<double>(left) / static_cast<double>(rate)) + " left";
+        text += "  " + RateText(bytesPerSecond) + "  " + TimeLeftText(SecondsLeft(left, bytesPerSecond)) + " left";
     }
     return text;
 }
@@ -71,7 +50,7 @@ std::string ResultText(bool ok, const TransferFigures& figures) {
                           : "FAILED: " + std::to_string(figures.bytes) + " of " + std::to_string(figures.total);
     text += " bytes in " + Format("%.2f", figures.seconds) + " s";
     if (figures.Rate() > 0)
-        text += " (" + SizeText(figures.Rate()) + "/s)";
+        text += " (" + RateText(static_cast<double>(figures.Rate())) + ")";
     return text;
 }
 

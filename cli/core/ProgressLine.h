@@ -16,12 +16,8 @@ struct TransferFigures {
     std::uint64_t Rate() const;
 };
 
-// "512 B", "12.0 KiB", "3.5 MiB", "1.20 GiB".
-std::string SizeText(std::uint64_t bytes);
-// "0:07", "12:30", "1:02:03".
-std::string DurationText(double seconds);
-
-// "[##########----------]  50%  1.0 MiB / 2.0 MiB  1.2 MiB/s  0:01 left"; the time left only once there is a rate.
+// "[##########----------]  50%  1.0 MiB / 2.0 MiB  1.2 MiB/s  1 s left"; the time left only once there is a rate.
+// Sizes, rates and times in the window's units (TransferRate.h).
 std::string ProgressText(const TransferFigures& figures);
 // "ok: 2621460 bytes in 2.31 s (1.1 MiB/s)" or "FAILED: 4116 of 2621460 bytes in 3.30 s (1.2 KiB/s)".
 std::string ResultText(bool ok, const TransferFigures& figures);

@@ -121,10 +121,9 @@ TEST(FlashCommandLine, JsonStringsAreValidUtf8WithEscapes) {
 
 TEST(FlashCommandLine, ProgressShowsBarPercentBytesRateAndTimeLeft) {
     EXPECT_EQ(ProgressText({1024 * 1024, 2 * 1024 * 1024, 2.0}),
-              "[##########----------]  50%  1.0 MiB / 2.0 MiB  512.0 KiB/s  0:02 left");
+              "[##########----------]  50%  1.0 MiB / 2.0 MiB  512.0 KiB/s  2 s left");
     EXPECT_EQ(ProgressText({0, 4116, 0}), "[--------------------]   0%  0 B / 4.0 KiB");
     EXPECT_EQ(ResultText(false, {4116, 8212, 3.3}), "FAILED: 4116 of 8212 bytes in 3.30 s (1.2 KiB/s)");
-    EXPECT_EQ(DurationText(3723), "1:02:03");
 
     ProgressPacer steps(ProgressPacer::Style::Steps);
     std::vector<unsigned> shown;
