@@ -2,6 +2,8 @@
 #include "FlashSession.h"
 
 #include "DownloadChain.h"
+#include "DownloadLock.h"
+#include "DriverLibrary.h"
 #include "HostFacts.h"
 #include "JsonLine.h"
 #include "Sha256.h"
@@ -134,13 +136,14 @@ int FlashSession::RunSession() {
         end = Download(number, figures);
         if (end == FlashEnd::Written)
             ++tally.ok;
-        else if (m_options.repeat)
+        else if (m_options.repeat && end != FlashEnd::DeviceBusy)
             ++tally.failed;
         if (!Finish(number, end, figures)) {
             end = FlashEnd::LogUnwritable;
             break;
         }
-        if (!m_options.repeat || end == FlashEnd::Interrupted || end == FlashEnd::DriverMissing)
+        if (!m_options.repeat || end == FlashEnd::Interrupted || end == FlashEnd::DriverMissing ||
+            end == FlashEnd::DeviceBusy)
             break;
         if (m_options.count && tally.ok >= *m_options.count) {
             end = FlashEnd::Written;
@@ -170,6 +173,7 @@ std::optional<FlashEnd> FlashSession::WaitForDevice() {
         case DevicePresence::Present:
             return std::nullopt;
         case DevicePresence::DriverNotLoaded:
+            ReportDriverProblem();
             return FlashEnd::DriverMissing;
         case DevicePresence::Absent:
             break;
@@ -200,6 +204,7 @@ std::optional<FlashEnd> FlashSession::WaitForUnplug() {
         case DevicePresence::Absent:
             return std::nullopt;
         case DevicePresence::DriverNotLoaded:
+            ReportDriverProblem();
             return FlashEnd::DriverMissing;
         case DevicePresence::Present:
             break;
@@ -213,11 +218,17 @@ FlashEnd FlashSession::Download(std::uint32_t device, TransferFigures& figures) 
     if (m_interrupt.Requested())
         return FlashEnd::Interrupted;
     m_reporter.Device(device);
+    // One download per machine: a copy of the tool or the window writing to a device meanwhile would interleave
+    // its chunks with ours. Taken before anything of the device is opened, held until the pipe is closed.
+    DownloadLock lock;
+    if (!lock.TryTake())
+        return FlashEnd::DeviceBusy;
     FileHandle pipe;
     switch (OpenDevicePipe(pipe)) {
     case PipeOpen::Opened:
         break;
     case PipeOpen::DriverNotLoaded:
+        ReportDriverProblem();
         return FlashEnd::DriverMissing;
     case PipeOpen::Refused:
         return FlashEnd::PipeRefused;
@@ -251,6 +262,15 @@ FlashEnd FlashSession::Download(std::uint32_t device, TransferFigures& figures) 
     if (end == FlashEnd::Written)
         m_reporter.Progress(figures);
     return end;
+}
+
+void FlashSession::ReportDriverProblem() {
+    const DWORD error = DriverLibraryProblem();
+    if (error == 0)
+        return;
+    const char* meaning = DriverLoadErrorMeaning(error, sizeof(void*) == 8);
+    m_reporter.Error("Windows error " + std::to_string(error) + " (" + SystemErrorText(error) +
+                     "): " + (meaning ? meaning : "TarselUSB.dll cannot be loaded"));
 }
 
 bool FlashSession::Finish(std::uint32_t device, FlashEnd end, const TransferFigures& figures) {

@@ -29,6 +29,8 @@ private:
     std::optional<FlashEnd> WaitForDevice();
     std::optional<FlashEnd> WaitForUnplug();
     FlashEnd Download(std::uint32_t device, TransferFigures& figures);
+    // Names the Windows error that keeps the driver library from loading, and what it means.
+    void ReportDriverProblem();
     // Reports the end of an attempt and logs it; false when the log could not take the line.
     bool Finish(std::uint32_t device, FlashEnd end, const TransferFigures& figures);
     int RunSession();

@@ -25,6 +25,8 @@ constexpr EndFacts kEnds[] = {
     {FlashEnd::DriverMissing, ExitCode::kNoDevice, "refused",
      "the driver library TarselUSB.dll cannot be loaded, or lacks open_dev or open_file"},
     {FlashEnd::PipeRefused, ExitCode::kNoDevice, "refused", "the device's pipe cannot be opened"},
+    {FlashEnd::DeviceBusy, ExitCode::kTryAgainLater, "refused",
+     "Another copy of the tool is writing to the device. Wait until it has finished."},
     {FlashEnd::HeaderRefused, ExitCode::kTransferFailed, "failed", "the device did not take the image's header"},
     {FlashEnd::TransferBroken, ExitCode::kTransferFailed, "failed",
      "the device stopped taking data (unplugged?) before the whole image was sent"},
@@ -59,6 +61,22 @@ const char* ReasonOf(FlashEnd end) {
 bool LeavesPartialImage(FlashEnd end) {
     return end == FlashEnd::HeaderRefused || end == FlashEnd::TransferBroken || end == FlashEnd::TransferStalled ||
            end == FlashEnd::Interrupted;
+}
+
+const char* DriverLoadErrorMeaning(unsigned long error, bool program64) {
+    switch (error) {
+    case 126:
+        return "TarselUSB.dll was not found where Windows looks for it: beside ostrel-flash.exe, in the Windows "
+               "system folder, or in a folder on PATH";
+    case 127:
+        return "TarselUSB.dll lacks open_dev or open_file: it is not the Ostrel driver library, or a damaged one";
+    case 193:
+        return program64 ? "TarselUSB.dll is a 32-bit library, and this 64-bit ostrel-flash.exe needs the 64-bit one"
+                         : "TarselUSB.dll is a 64-bit library, and this 32-bit ostrel-flash.exe needs the 32-bit one "
+                           "(on 64-bit Windows it belongs in C:\\Windows\\SysWOW64)";
+    default:
+        return nullptr;
+    }
 }
 
 FlashEnd EndOfTransfer(TransferOutcome outcome, bool interrupted) {

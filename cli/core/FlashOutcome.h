@@ -12,6 +12,7 @@ inline constexpr int kNotAnImage = 65;
 inline constexpr int kNoImageFile = 66;
 inline constexpr int kNoDevice = 69;
 inline constexpr int kTransferFailed = 74;
+inline constexpr int kTryAgainLater = 75;
 inline constexpr int kInterrupted = 130;
 } // namespace ExitCode
 
@@ -27,6 +28,7 @@ enum class FlashEnd {
     NoDeviceInTime, // not attached within --wait
     DriverMissing,  // TarselUSB.dll cannot be loaded, or lacks an export
     PipeRefused,
+    DeviceBusy,      // another program is writing to a device of this machine
     HeaderRefused,   // the device did not take the header command
     TransferBroken,  // a payload write failed all its attempts: unplugged, or the device stopped
     TransferStalled, // no write completed for the stall limit
@@ -41,6 +43,10 @@ const char* LogResultOf(FlashEnd end);
 const char* ReasonOf(FlashEnd end);
 // True when the device may now hold part of an image: it must be flashed again.
 bool LeavesPartialImage(FlashEnd end);
+
+// What a Windows error from loading the driver library means for the user, in plain English: not found (126), of
+// the other architecture (193, `program64` tells this program's), or missing an export (127); null for others.
+const char* DriverLoadErrorMeaning(unsigned long error, bool program64);
 
 // How a transfer run ended; `interrupted` when the stop came from the user rather than the stall limit.
 FlashEnd EndOfTransfer(TransferOutcome outcome, bool interrupted);

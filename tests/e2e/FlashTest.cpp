@@ -175,23 +175,27 @@ TEST_F(FlashTest, EachRefusalHasItsExitCodeAndReasonAndSendsNothing) {
         ASSERT_TRUE(SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.Get()));
     }
 
-    enum class Setup { None, Device, NoLibrary, EmptyLibrary, PipeTaken };
+    enum class Setup { None, Device, NoLibrary, EmptyLibrary, OtherArchLibrary, PipeTaken };
+    // Error 193, and what it means for this program.
+    const char* otherArch = sizeof(void*) == 8 ? "is a 32-bit library" : "is a 64-bit library";
     const struct {
         const char* image;
         Setup setup;
         int code;
         const char* reason;
+        const char* cause; // named on standard error only
     } cases[] = {
-        {"short.hdr", Setup::None, 65, "shorter than 1028 bytes"},
-        {"marker.hdr", Setup::None, 65, "not an Ostrel firmware image"},
-        {"uart.hdr", Setup::None, 65, "UART"},
-        {"huge.hdr", Setup::None, 65, "too large"},
-        {"missing.hdr", Setup::None, 66, "cannot be opened"},
-        {"valid.hdr", Setup::None, 69, "no Ostrel device"},
-        {"valid.hdr", Setup::Device, 69, "TarselUSB.dll"},
-        {"valid.hdr", Setup::NoLibrary, 69, "TarselUSB.dll"},
-        {"valid.hdr", Setup::EmptyLibrary, 69, "TarselUSB.dll"},
-        {"valid.hdr", Setup::PipeTaken, 69, "pipe cannot be opened"},
+        {"short.hdr", Setup::None, 65, "shorter than 1028 bytes", ""},
+        {"marker.hdr", Setup::None, 65, "not an Ostrel firmware image", ""},
+        {"uart.hdr", Setup::None, 65, "UART", ""},
+        {"huge.hdr", Setup::None, 65, "too large", ""},
+        {"missing.hdr", Setup::None, 66, "cannot be opened", ""},
+        {"valid.hdr", Setup::None, 69, "no Ostrel device", ""},
+        {"valid.hdr", Setup::Device, 69, "TarselUSB.dll", "error 127 ("},
+        {"valid.hdr", Setup::NoLibrary, 69, "TarselUSB.dll", "error 126 ("},
+        {"valid.hdr", Setup::EmptyLibrary, 69, "TarselUSB.dll", "error 127 ("},
+        {"valid.hdr", Setup::OtherArchLibrary, 69, "TarselUSB.dll", otherArch},
+        {"valid.hdr", Setup::PipeTaken, 69, "pipe cannot be opened", ""},
     };
     const auto usage = Start(L"--repeat --count=0 valid.hdr");
     EXPECT_EQ(usage->Wait(), 64);
@@ -215,10 +219,13 @@ TEST_F(FlashTest, EachRefusalHasItsExitCodeAndReasonAndSendsNothing) {
         }
         if (c.setup == Setup::EmptyLibrary) {
             ASSERT_TRUE(CopyFileA(BuiltFile("TarselUSB-empty.dll").c_str(), library.c_str(), FALSE));
+        } else if (c.setup == Setup::OtherArchLibrary) {
+            ASSERT_TRUE(CopyFileA(BuiltFile("TarselUSB-otherarch.dll").c_str(), library.c_str(), FALSE));
         }
         const auto run = Start(L"--log=refused.log " + e2e::Widen(c.image));
         EXPECT_EQ(run->Wait(), c.code) << run->Err();
         EXPECT_NE(run->Err().find(c.reason), std::string::npos) << run->Err();
+        EXPECT_NE(run->Err().find(c.cause), std::string::npos) << run->Err();
         ++attempts;
         const std::vector<Json> log = LogLines("refused.log");
         ASSERT_EQ(log.size(), static_cast<std::size_t>(attempts));
@@ -287,3 +294,21 @@ TEST_F(FlashTest, RepeatFlashesEachDeviceAttachedInTurnAndLogsEveryOne) {
 }
 
 } // namespace
+
+TEST_F(FlashTest, ASecondCopyIsRefusedWhileTheFirstWrites) {
+    ASSERT_TRUE(StartDevice({"--throttle", "100000"}));
+    const std::string image = Image(kHeaderArea + 64 * kChunk);
+    PutImage("image.hdr", image);
+    const auto first = Start(L"--json image.hdr");
+    ASSERT_TRUE(first->WaitForOutput("\"progress\"")) << first->Err();
+
+    const auto second = Start(L"--log=second.log image.hdr");
+    EXPECT_EQ(second->Wait(), 75) << second->Err();
+    EXPECT_NE(second->Err().find("Another copy of the tool is writing to the device."), std::string::npos)
+        << second->Err();
+    EXPECT_EQ(LogLines("second.log").at(0).at("result"), "refused");
+
+    EXPECT_EQ(first->Wait(), 0) << first->Err();
+    ASSERT_NE(Device().WaitForLine("download"), "");
+    EXPECT_EQ(Captured(), e2e::DeviceStream(image)) << "nothing of the second copy between the first's chunks";
+}

@@ -87,6 +87,7 @@ TEST(FlashCommandLine, EveryEndHasItsExitCodeAndASessionReportsTheWorstThatMatte
         {FlashEnd::NoDeviceInTime, 69, "refused"},
         {FlashEnd::DriverMissing, 69, "refused"},
         {FlashEnd::PipeRefused, 69, "refused"},
+        {FlashEnd::DeviceBusy, 75, "refused"},
         {FlashEnd::HeaderRefused, 74, "failed"},
         {FlashEnd::TransferBroken, 74, "failed"},
         {FlashEnd::TransferStalled, 74, "failed"},
@@ -109,6 +110,14 @@ TEST(FlashCommandLine, EveryEndHasItsExitCodeAndASessionReportsTheWorstThatMatte
     EXPECT_EQ(SessionExitCode({2, 1}, FlashEnd::NoDeviceInTime), 74);
     EXPECT_EQ(SessionExitCode({2, 0}, FlashEnd::NoDeviceInTime), 69);
     EXPECT_EQ(SessionExitCode({2, 1}, FlashEnd::Interrupted), 130);
+}
+
+TEST(FlashCommandLine, ADriverLoadErrorIsNamed) {
+    EXPECT_NE(std::string(DriverLoadErrorMeaning(126, false)).find("not found"), std::string::npos);
+    EXPECT_NE(std::string(DriverLoadErrorMeaning(127, false)).find("open_dev"), std::string::npos);
+    EXPECT_NE(std::string(DriverLoadErrorMeaning(193, false)).find("64-bit library"), std::string::npos);
+    EXPECT_NE(std::string(DriverLoadErrorMeaning(193, true)).find("32-bit library"), std::string::npos);
+    EXPECT_EQ(DriverLoadErrorMeaning(1114, false), nullptr);
 }
 
 TEST(FlashCommandLine, JsonStringsAreValidUtf8WithEscapes) {
