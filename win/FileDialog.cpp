@@ -5,16 +5,18 @@
 
 #include <vector>
 
-bool ChooseFileToOpen(HWND owner, const char* filter, std::string& path) {
-    std::string filterList = filter;
-    for (char& c : filterList) {
-        if (c == '|')
-            c = '\0';
+#include "AnsiText.h"
+
+bool ChooseFileToOpen(HWND owner, const char* filter, std::wstring& path) {
+    std::wstring filterList = AnsiToWide(filter);
+    for (wchar_t& c : filterList) {
+        if (c == L'|')
+            c = L'\0';
     }
     // Room for any path the system can name, so a long one is never cut.
-    std::vector<char> file(32768, '\0');
+    std::vector<wchar_t> file(32768, L'\0');
 
-    OPENFILENAMEA dialog{};
+    OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = owner;
     dialog.lpstrFilter = filterList.c_str();
@@ -23,7 +25,7 @@ bool ChooseFileToOpen(HWND owner, const char* filter, std::string& path) {
     dialog.nMaxFile = static_cast<DWORD>(file.size());
     // No OFN_EXPLORER: without a hook or template the system shows its current style anyway.
     dialog.Flags = OFN_FILEMUSTEXIST;
-    if (!GetOpenFileNameA(&dialog))
+    if (!GetOpenFileNameW(&dialog))
         return false;
     path = file.data();
     return true;
