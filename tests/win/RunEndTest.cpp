@@ -54,16 +54,19 @@ bool AllowsEndSession(HWND hwnd) {
     return SendMessageA(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF) != FALSE;
 }
 
-// Wine 8 keeps no shutdown reasons, and its user32 lacks the query: a call ends the process.
-bool KeepsShutdownReasons() {
-    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") == nullptr;
+using ReasonQuery = BOOL(WINAPI*)(HWND, LPWSTR, DWORD*);
+
+// Looked up at run time: Wine 8 keeps no shutdown reasons, and its user32 lacks the query.
+ReasonQuery ShutdownReasonQuery() {
+    return reinterpret_cast<ReasonQuery>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "ShutdownBlockReasonQuery")));
 }
 
 // The reason the window gives Windows for holding up a shutdown; nothing when it gives none.
-std::optional<std::string> ShutdownReason(HWND hwnd) {
+std::optional<std::string> ShutdownReason(ReasonQuery query, HWND hwnd) {
     wchar_t reason[512] = L"";
     DWORD length = static_cast<DWORD>(std::size(reason));
-    if (!ShutdownBlockReasonQuery(hwnd, reason, &length))
+    if (!query(hwnd, reason, &length))
         return std::nullopt;
     char ansi[1024] = "";
     WideCharToMultiByte(CP_ACP, 0, reason, -1, ansi, sizeof ansi, nullptr, nullptr);
@@ -94,9 +97,9 @@ TEST(RunEnd, ARunWhoseEndMessageNeverCameEndsByThePresenceTimerOnceAndLetsTheSes
         Drop(hwnd, path);
         ASSERT_FALSE(IsWindowEnabled(GetDlgItem(hwnd, IDC_DOWNLOAD))) << "no run started";
         EXPECT_FALSE(AllowsEndSession(hwnd)) << "a log-off during the run";
-        const bool reasonsKept = KeepsShutdownReasons();
-        if (reasonsKept) {
-            EXPECT_EQ(ShutdownReason(hwnd), std::optional<std::string>(dialog.LookupText("extra", "7")));
+        const ReasonQuery query = ShutdownReasonQuery();
+        if (query) {
+            EXPECT_EQ(ShutdownReason(query, hwnd), std::optional<std::string>(dialog.LookupText("extra", "7")));
         } else {
             std::printf("this system keeps no shutdown reasons: the reason was not checked\n");
         }
@@ -112,8 +115,8 @@ TEST(RunEnd, ARunWhoseEndMessageNeverCameEndsByThePresenceTimerOnceAndLetsTheSes
         EXPECT_LT(finishedMs, 2000u);
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(hwnd, IDC_DOWNLOAD)));
         EXPECT_TRUE(AllowsEndSession(hwnd));
-        if (reasonsKept) {
-            EXPECT_FALSE(ShutdownReason(hwnd).has_value());
+        if (query) {
+            EXPECT_FALSE(ShutdownReason(query, hwnd).has_value());
         }
 
         // An end message that comes after all finds the run over.
