@@ -146,6 +146,11 @@ void CLumetraDlg::OnTimer(UINT_PTR id) {
         ShowTransferProgress();
         return;
     }
+    if (id == kStopWatchTimer) {
+        if (m_transfer && m_transfer->WaitForEnd(0))
+            EndMessageBoxes(m_noResponseText.c_str());
+        return;
+    }
     if (id == kPresenceTimer && m_transfer && !m_stoppingTransfer) {
         // The worker's end message may never have come (a full message queue refuses a post): a run whose worker
         // has ended is finished here, from the outcome it left.
@@ -204,11 +209,13 @@ bool CLumetraDlg::StopTransferForClose() {
         if (m_transfer) {
             KillTimer(kProgressTimer);
             m_stoppingTransfer = true;
-            // A driver may never complete a cancelled write; the user is told what ends it, and the wait goes on
-            // until the worker has let go of the pipe.
+            // A driver may never complete a cancelled write; the user is told what ends it (unplugging the device),
+            // and the wait goes on until the worker has let go of the pipe. The box goes by itself once it has.
             if (!m_transfer->StopAndWait(m_closePatienceMs)) {
-                AfxMessageBox(ExtraText(TextKey::kNoResponseOnClose, kNoResponseOnCloseFallback).c_str(),
-                              MB_OK | MB_ICONWARNING, 0);
+                m_noResponseText = ExtraText(TextKey::kNoResponseOnClose, kNoResponseOnCloseFallback);
+                SetTimer(kStopWatchTimer, kStopWatchMs);
+                AfxMessageBox(m_noResponseText.c_str(), MB_OK | MB_ICONWARNING, 0);
+                KillTimer(kStopWatchTimer);
                 m_transfer->StopAndWait();
             }
             m_transfer.reset();

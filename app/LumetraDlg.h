@@ -80,6 +80,10 @@ private:
     // Timer 2 refreshes the result line during a run, at most four times a second.
     static constexpr UINT_PTR kProgressTimer = 2;
     static constexpr UINT kProgressRefreshMs = 250;
+    // Timer 3 watches a worker that closing has given up waiting for, and takes down the box that says so once the
+    // worker has ended.
+    static constexpr UINT_PTR kStopWatchTimer = 3;
+    static constexpr UINT kStopWatchMs = 200;
 
     HICON m_hIcon;
     bool m_deviceFound = false;
@@ -106,4 +110,6 @@ private:
     bool m_stoppingTransfer = false;
     // Set once the window has agreed to close; a download start under way in a nested modal loop gives up.
     bool m_closing = false;
+    // The text of the box shown while closing waits for a worker that does not stop.
+    std::string m_noResponseText;
 };

@@ -104,8 +104,12 @@ struct DropFolder {
 // inside any other loop that dispatches this thread's messages), and keeps their texts. A question is answered Yes.
 class BoxAnswerer {
 public:
-    BoxAnswerer() {
+    // A box that only tells something is answered OK too, unless `answerNotices` is false: then it is left up and
+    // its text kept once.
+    explicit BoxAnswerer(bool answerNotices = true) {
         s_texts = &m_texts;
+        s_answerNotices = answerNotices;
+        s_leftUp.clear();
         m_timer = SetTimer(nullptr, 0, 50, &BoxAnswerer::Tick);
     }
     ~BoxAnswerer() {
@@ -124,14 +128,24 @@ private:
     // A message box keeps its text in a static of id 65535; the main window has none.
     static BOOL CALLBACK Answer(HWND window, LPARAM) {
         HWND text = GetDlgItem(window, 0xFFFF);
-        if (s_texts && text && IsWindowVisible(window)) {
-            s_texts->push_back(ControlText(window, 0xFFFF));
-            SendMessageA(window, WM_COMMAND, GetDlgItem(window, IDYES) ? IDYES : IDOK, 0);
+        if (!s_texts || !text || !IsWindowVisible(window))
+            return TRUE;
+        const bool question = GetDlgItem(window, IDYES) != nullptr;
+        if (!question && !s_answerNotices) {
+            if (std::find(s_leftUp.begin(), s_leftUp.end(), window) == s_leftUp.end()) {
+                s_leftUp.push_back(window);
+                s_texts->push_back(ControlText(window, 0xFFFF));
+            }
+            return TRUE;
         }
+        s_texts->push_back(ControlText(window, 0xFFFF));
+        SendMessageA(window, WM_COMMAND, question ? IDYES : IDOK, 0);
         return TRUE;
     }
 
     static inline std::vector<std::string>* s_texts = nullptr;
+    static inline bool s_answerNotices = true;
+    static inline std::vector<HWND> s_leftUp;
     std::vector<std::string> m_texts;
     UINT_PTR m_timer = 0;
 };
