@@ -8,6 +8,7 @@
 #include "FileDialog.h"
 #include "MessageBox.h"
 #include "TextKeys.h"
+#include "TransferMessages.h"
 #include "TransferWorker.h"
 #include "resource.h"
 
@@ -17,6 +18,10 @@ const char kTransferFailedFallback[] = "Download FAILED: the device did not take
                                        "it; check the cable and download the image again.";
 const char kProgressFallback[] = "{done} of {total}, {rate}, about {left} left";
 const char kDropOneImageFallback[] = "Drop one firmware image (.hdr) at a time.";
+const char kAnotherRunWritesFallback[] =
+    "Another copy of the tool is writing to the device. Wait until it has finished.";
+const char kShutdownDuringTransferFallback[] =
+    "A firmware download is running; shutting down now leaves the device without a complete image.";
 
 // Holds a flag set for as long as the scope lasts.
 class ScopedFlag {
@@ -39,7 +44,7 @@ void CLumetraDlg::OnDownload() {
         return;
     const ScopedFlag starting(m_startingDownload);
 
-    std::string path;
+    std::wstring path;
     const bool chosen = ChooseFileToOpen(m_hWnd, kImageFilter, path);
     // The window may have been closed while the dialog was open.
     if (m_closing)
@@ -48,7 +53,7 @@ void CLumetraDlg::OnDownload() {
         ShowTextMessage(TextKey::kNoFileChosen);
         return;
     }
-    StartDownload(AnsiToWide(path));
+    StartDownload(path);
 }
 
 void CLumetraDlg::OnDropFiles(HDROP drop) {
@@ -94,6 +99,14 @@ void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
         return;
     }
 
+    // Another run, of this program or of another, would interleave its chunks with this one's in the device: the
+    // start is refused before anything of the device is opened.
+    DownloadLock lock;
+    if (!lock.TryTake()) {
+        AfxMessageBox(ExtraText(TextKey::kAnotherRunWrites, kAnotherRunWritesFallback).c_str(), MB_OK, 0);
+        return;
+    }
+
     FileHandle pipe;
     switch (OpenDevicePipe(pipe)) {
     case PipeOpen::Opened:
@@ -124,12 +137,16 @@ void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
 
     m_progress.SetPos(0);
     SetDlgItemText(IDC_RESULT, "");
-    auto worker = std::make_unique<TransferWorker>(std::move(image), std::move(pipe), m_hWnd);
+    std::unique_ptr<TransferWorker> worker = MakeTransferWorker(std::move(image), std::move(pipe));
     if (!worker->Start()) {
         SetDlgItemText(IDC_RESULT, ExtraText(TextKey::kTransferFailed, kTransferFailedFallback).c_str());
         return;
     }
     m_transfer = std::move(worker);
+    m_downloadLock = std::move(lock);
+    // Windows shows the reason on its shutdown screen while the window refuses to end the session.
+    const std::string reason = ExtraText(TextKey::kShutdownDuringTransfer, kShutdownDuringTransferFallback);
+    ShutdownBlockReasonCreate(m_hWnd, AnsiToWide(reason).c_str());
 
     m_progressFormat = ExtraText(TextKey::kTransferProgress, kProgressFallback);
     m_progressRate.Reset();
@@ -142,6 +159,10 @@ void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
         SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDCANCEL)), TRUE);
     EnableWindow(downloadButton, FALSE);
     SetTimer(kPresenceTimer, kDevicePresentCheckMs);
+}
+
+std::unique_ptr<TransferWorker> CLumetraDlg::MakeTransferWorker(ImageData image, FileHandle pipe) {
+    return std::make_unique<TransferWorker>(std::move(image), std::move(pipe), m_hWnd);
 }
 
 void CLumetraDlg::ShowTransferProgress() {
@@ -165,19 +186,35 @@ void CLumetraDlg::OnTransferProgress(UINT position, LPARAM) {
         m_progress.SetPos(static_cast<int>(position));
 }
 
+// An end message of a run whose end the presence timer has already handled finds no run, and is ignored.
 void CLumetraDlg::OnTransferEnd(UINT outcome, LPARAM) {
     if (!m_transfer || m_stoppingTransfer)
         return;
+    FinishTransfer(static_cast<TransferOutcome>(outcome));
+}
+
+void CLumetraDlg::FinishTransfer(TransferOutcome outcome) {
     KillTimer(kProgressTimer);
     m_transfer->Join();
     m_transfer.reset();
+    ReleaseRun();
+    // The worker has ended, so whatever it posted is queued by now: a late message of this run must not reach the
+    // next one.
+    MSG late;
+    while (PeekMessageA(&late, m_hWnd, WM_APP_TRANSFER_PROGRESS, WM_APP_TRANSFER_END, PM_REMOVE)) {
+    }
 
     // Done only when the header command and every payload byte reached the pipe; anything else must not read
     // as success.
-    if (static_cast<TransferOutcome>(outcome) == TransferOutcome::Complete)
+    if (outcome == TransferOutcome::Complete)
         SetDlgItemText(IDC_RESULT, LookupText(TextKey::kMessageSection, TextKey::kTransferEnded));
     else
         SetDlgItemText(IDC_RESULT, ExtraText(TextKey::kTransferFailed, kTransferFailedFallback).c_str());
     m_progress.SetPos(0);
     EnableWindow(GetDlgItem(IDC_DOWNLOAD), TRUE);
+}
+
+void CLumetraDlg::ReleaseRun() {
+    m_downloadLock.Release();
+    ShutdownBlockReasonDestroy(m_hWnd);
 }

@@ -1,7 +1,10 @@
 // CLumetraDlg: construction, initialisation, painting while minimised and the text table.
 #include "LumetraDlg.h"
 
+#include <iterator>
+
 #include "AboutDlg.h"
+#include "AnsiText.h"
 #include "DataExchange.h"
 #include "DownloadChain.h"
 #include "IconPlacement.h"
@@ -23,6 +26,8 @@ constexpr DWORD kTransferStallLimitMs = 30000;
 const char kDriverUnloadedText[] = "TarselUSB.dll unloaded";
 const char kConfirmCloseFallback[] = "A download is still running. If you close now, the device is left without a "
                                      "complete firmware image. Stop the download and close?";
+const char kNoResponseOnCloseFallback[] =
+    "The device does not respond. Unplug it to finish closing; it must be flashed again.";
 
 constexpr COLORREF kBandStartColor = 0x808000;   // teal
 constexpr COLORREF kBandEndColor = 0x800000;     // navy
@@ -116,11 +121,18 @@ void CLumetraDlg::OnSysCommand(UINT id, LPARAM lParam) {
 
 const char* CLumetraDlg::LookupText(const char* section, const char* key) {
     m_textBuffer[0] = '\0';
-    // The path is built without a length limit: a cut path could name another folder's lang.ini.
-    const std::string exePath = ModuleFileName();
+    // The path is built without a length limit (a cut path could name another folder's lang.ini), and in UTF-16: in
+    // the ANSI code page a folder named in another script would name no folder at all.
+    const std::wstring exePath = ModuleFileNameW();
     if (!exePath.empty()) {
-        const std::string tablePath = FolderOf(exePath) + "lang.ini";
-        GetPrivateProfileStringA(section, key, "", m_textBuffer, sizeof m_textBuffer, tablePath.c_str());
+        const std::wstring tablePath = FolderOf(exePath) + L"lang.ini";
+        // A table without a byte-order mark is read in the ANSI code page, and its bytes come back as they are.
+        // Every character takes at least one byte there, so the 259 bytes that fit come from at most 259 UTF-16
+        // units; the two more keep a surrogate pair at the cut whole.
+        wchar_t text[sizeof m_textBuffer + 2];
+        GetPrivateProfileStringW(AnsiToWide(section).c_str(), AnsiToWide(key).c_str(), L"", text,
+                                 static_cast<DWORD>(std::size(text)), tablePath.c_str());
+        CopyAsAnsi(text, m_textBuffer, sizeof m_textBuffer);
     }
     return m_textBuffer;
 }
@@ -134,8 +146,19 @@ void CLumetraDlg::OnTimer(UINT_PTR id) {
         ShowTransferProgress();
         return;
     }
-    if (id == kPresenceTimer && m_transfer)
-        m_transfer->CancelIfStalled(kTransferStallLimitMs);
+    if (id == kStopWatchTimer) {
+        if (m_transfer && m_transfer->WaitForEnd(0))
+            EndMessageBoxes(m_noResponseText.c_str());
+        return;
+    }
+    if (id == kPresenceTimer && m_transfer && !m_stoppingTransfer) {
+        // The worker's end message may never have come (a full message queue refuses a post): a run whose worker
+        // has ended is finished here, from the outcome it left.
+        if (!m_transfer->IsRunning())
+            FinishTransfer(m_transfer->Outcome());
+        else
+            m_transfer->CancelIfStalled(kTransferStallLimitMs);
+    }
     if (id == kPresenceTimer && !CheckDevicePresence())
         return;
     CDialog::OnTimer(id);
@@ -186,8 +209,17 @@ bool CLumetraDlg::StopTransferForClose() {
         if (m_transfer) {
             KillTimer(kProgressTimer);
             m_stoppingTransfer = true;
-            m_transfer->StopAndWait();
+            // A driver may never complete a cancelled write; the user is told what ends it (unplugging the device),
+            // and the wait goes on until the worker has let go of the pipe. The box goes by itself once it has.
+            if (!m_transfer->StopAndWait(m_closePatienceMs)) {
+                m_noResponseText = ExtraText(TextKey::kNoResponseOnClose, kNoResponseOnCloseFallback);
+                SetTimer(kStopWatchTimer, kStopWatchMs);
+                AfxMessageBox(m_noResponseText.c_str(), MB_OK | MB_ICONWARNING, 0);
+                KillTimer(kStopWatchTimer);
+                m_transfer->StopAndWait();
+            }
             m_transfer.reset();
+            ReleaseRun();
             m_stoppingTransfer = false;
         }
     }
@@ -205,7 +237,8 @@ void CLumetraDlg::OnCancel() {
         CDialog::OnCancel();
 }
 
-// Logging off in the middle of a transfer would leave the device without a complete image.
+// Logging off in the middle of a transfer would leave the device without a complete image. A run whose worker has
+// ended is over, even before its end has been handled.
 BOOL CLumetraDlg::OnQueryEndSession() {
-    return m_transfer ? FALSE : TRUE;
+    return m_transfer && m_transfer->IsRunning() ? FALSE : TRUE;
 }

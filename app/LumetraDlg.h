@@ -5,8 +5,12 @@
 #include <string>
 
 #include "Dialog.h"
+#include "DownloadLock.h"
 #include "GradientProgressCtrl.h"
+#include "Handle.h"
+#include "ImageFile.h"
 #include "MessageMap.h"
+#include "TransferLoop.h"
 #include "TransferRate.h"
 
 class TransferWorker;
@@ -30,6 +34,14 @@ protected:
     void OnOK() override;
     void OnCancel() override;
 
+    // The worker of a run, reporting to this window; tests give one whose stop the driver ignores, or one that
+    // reports nothing.
+    virtual std::unique_ptr<TransferWorker> MakeTransferWorker(ImageData image, FileHandle pipe);
+
+    // How long closing waits for a stopped worker before it tells the user what the device needs.
+    static constexpr DWORD kClosePatienceMs = 10000;
+    DWORD m_closePatienceMs = kClosePatienceMs;
+
 private:
     void OnPaint();
     HCURSOR OnQueryDragIcon();
@@ -45,6 +57,11 @@ private:
     void ShowTransferProgress();
     void OnTransferProgress(UINT position, LPARAM);
     void OnTransferEnd(UINT outcome, LPARAM);
+    // The end of a run, handled once: from the worker's end message, or from the presence timer when that message
+    // never came.
+    void FinishTransfer(TransferOutcome outcome);
+    // Gives up what a run holds beside its worker: the download lock and the reason that holds up a shutdown.
+    void ReleaseRun();
     BOOL OnQueryEndSession();
 
     // Asks before a running transfer is stopped, then stops it; true when the window may close.
@@ -63,6 +80,10 @@ private:
     // Timer 2 refreshes the result line during a run, at most four times a second.
     static constexpr UINT_PTR kProgressTimer = 2;
     static constexpr UINT kProgressRefreshMs = 250;
+    // Timer 3 watches a worker that closing has given up waiting for, and takes down the box that says so once the
+    // worker has ended.
+    static constexpr UINT_PTR kStopWatchTimer = 3;
+    static constexpr UINT kStopWatchMs = 200;
 
     HICON m_hIcon;
     bool m_deviceFound = false;
@@ -74,7 +95,10 @@ private:
     // Set while a missing driver library has been reported, until the library loads again.
     bool m_driverOutageReported = false;
     bool m_driverBoxOpen = false;
-    // The one transfer run, from its start until its end message has been handled.
+    // Held from a run's start until its end has been handled; declared before the worker, so that a worker still
+    // running when the window goes has stopped before the lock is released.
+    DownloadLock m_downloadLock;
+    // The one transfer run, from its start until its end has been handled.
     std::unique_ptr<TransferWorker> m_transfer;
     // The run's progress line: its text with placeholders, the rate measured so far, and the text shown.
     std::string m_progressFormat;
@@ -86,4 +110,6 @@ private:
     bool m_stoppingTransfer = false;
     // Set once the window has agreed to close; a download start under way in a nested modal loop gives up.
     bool m_closing = false;
+    // The text of the box shown while closing waits for a worker that does not stop.
+    std::string m_noResponseText;
 };

@@ -26,4 +26,7 @@ inline constexpr char kTransferFailed[] = "1";
 inline constexpr char kConfirmCloseDuringTransfer[] = "2";
 inline constexpr char kTransferProgress[] = "3";
 inline constexpr char kDropOneImage[] = "4";
+inline constexpr char kNoResponseOnClose[] = "5";
+inline constexpr char kAnotherRunWrites[] = "6";
+inline constexpr char kShutdownDuringTransfer[] = "7";
 } // namespace TextKey

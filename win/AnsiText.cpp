@@ -1,6 +1,8 @@
 // Conversions between the system's ANSI code page and UTF-16.
 #include "AnsiText.h"
 
+#include <cstring>
+
 #include <windows.h>
 
 std::wstring AnsiToWide(const std::string& text) {
@@ -10,4 +12,26 @@ std::wstring AnsiToWide(const std::string& text) {
     std::wstring wide(static_cast<size_t>(length), L'\0');
     MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
     return wide;
+}
+
+std::size_t CopyAsAnsi(const std::wstring& text, char* buffer, std::size_t size, unsigned codePage) {
+    if (size == 0)
+        return 0;
+    std::size_t used = 0;
+    // One character at a time, so that the cut falls between characters whatever their length in the code page
+    // (one or two bytes in the ANSI ones, up to four in UTF-8).
+    for (std::size_t i = 0; i < text.size();) {
+        const bool pair = IS_HIGH_SURROGATE(text[i]) && i + 1 < text.size() && IS_LOW_SURROGATE(text[i + 1]);
+        const int units = pair ? 2 : 1;
+        char bytes[8];
+        const int length =
+            WideCharToMultiByte(codePage, 0, text.data() + i, units, bytes, sizeof bytes, nullptr, nullptr);
+        if (length <= 0 || used + static_cast<std::size_t>(length) > size - 1)
+            break;
+        std::memcpy(buffer + used, bytes, static_cast<std::size_t>(length));
+        used += static_cast<std::size_t>(length);
+        i += static_cast<std::size_t>(units);
+    }
+    buffer[used] = '\0';
+    return used;
 }

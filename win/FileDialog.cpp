@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "AnsiText.h"
+
 namespace {
 // Puts the current folder back as it was when the scope began.
 class CurrentFolder {
@@ -25,16 +27,16 @@ private:
 };
 } // namespace
 
-bool ChooseFileToOpen(HWND owner, const char* filter, std::string& path) {
-    std::string filterList = filter;
-    for (char& c : filterList) {
-        if (c == '|')
-            c = '\0';
+bool ChooseFileToOpen(HWND owner, const char* filter, std::wstring& path) {
+    std::wstring filterList = AnsiToWide(filter);
+    for (wchar_t& c : filterList) {
+        if (c == L'|')
+            c = L'\0';
     }
     // Room for any path the system can name, so a long one is never cut.
-    std::vector<char> file(32768, '\0');
+    std::vector<wchar_t> file(32768, L'\0');
 
-    OPENFILENAMEA dialog{};
+    OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = owner;
     dialog.lpstrFilter = filterList.c_str();
@@ -47,7 +49,7 @@ bool ChooseFileToOpen(HWND owner, const char* filter, std::string& path) {
     // name, and not every platform keeps the current folder out of that search as SetDllDirectory("") asks (Wine
     // does not): the current folder is put back, so that a library lying beside an image is never loaded.
     const CurrentFolder kept;
-    if (!GetOpenFileNameA(&dialog))
+    if (!GetOpenFileNameW(&dialog))
         return false;
     path = file.data();
     return true;

@@ -5,3 +5,6 @@
 
 // Shows the text; a box type that names no icon gets the exclamation icon.
 int AfxMessageBox(const char* text, UINT type = MB_OK, UINT helpContext = 0);
+
+// Ends the message boxes of this thread that show the text, as OK would.
+void EndMessageBoxes(const char* text);

@@ -3,11 +3,12 @@
 
 #include <windows.h>
 
-std::string ModuleFileName() {
-    std::string path(MAX_PATH, '\0');
+namespace {
+
+template <typename Char, typename GetName> std::basic_string<Char> GrowingModuleFileName(GetName getName) {
+    std::basic_string<Char> path(MAX_PATH, Char());
     for (;;) {
-        const DWORD length =
-            GetModuleFileNameA(GetModuleHandleA(nullptr), path.data(), static_cast<DWORD>(path.size()));
+        const DWORD length = getName(GetModuleHandleW(nullptr), path.data(), static_cast<DWORD>(path.size()));
         if (length == 0)
             return {};
         if (length < path.size()) {
@@ -20,7 +21,26 @@ std::string ModuleFileName() {
     }
 }
 
+template <typename Char>
+std::basic_string<Char> FolderPart(const std::basic_string<Char>& path, const Char* separators) {
+    const size_t separator = path.find_last_of(separators);
+    return separator == std::basic_string<Char>::npos ? std::basic_string<Char>() : path.substr(0, separator + 1);
+}
+
+} // namespace
+
+std::wstring ModuleFileNameW() {
+    return GrowingModuleFileName<wchar_t>(GetModuleFileNameW);
+}
+
+std::string ModuleFileName() {
+    return GrowingModuleFileName<char>(GetModuleFileNameA);
+}
+
 std::string FolderOf(const std::string& path) {
-    const size_t separator = path.find_last_of("\\/:");
-    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+    return FolderPart(path, "\\/:");
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+    return FolderPart(path, L"\\/:");
 }

@@ -24,13 +24,13 @@ CWnd* AfxGetMainWnd() {
     return g_app ? g_app->m_pMainWnd : nullptr;
 }
 
-std::string AfxGetAppName() {
-    std::string name = ModuleFileName();
-    const size_t slash = name.find_last_of("\\/");
-    if (slash != std::string::npos)
+std::wstring AfxGetAppName() {
+    std::wstring name = ModuleFileNameW();
+    const size_t slash = name.find_last_of(L"\\/");
+    if (slash != std::wstring::npos)
         name.erase(0, slash + 1);
-    const size_t dot = name.find_last_of('.');
-    if (dot != std::string::npos)
+    const size_t dot = name.find_last_of(L'.');
+    if (dot != std::wstring::npos)
         name.erase(dot);
     return name;
 }

@@ -29,5 +29,5 @@ private:
 CWinApp* AfxGetApp();
 CWnd* AfxGetMainWnd();
 
-// The application name: the executable's file name without its extension.
-std::string AfxGetAppName();
+// The application name: the executable's file name without its extension, every character of it kept.
+std::wstring AfxGetAppName();

@@ -215,6 +215,73 @@ TEST_F(DownloadTest, ClosingDuringARunAsksFirstAndOnlyYesEndsTheTool) {
                 static_cast<unsigned long>(GetTickCount() - answered));
 }
 
+TEST_F(DownloadTest, ASecondCopyOfTheToolIsRefusedWhileTheFirstWritesAndDownloadsOnceItHasFinished) {
+    // About three seconds at 100 kB/s.
+    ASSERT_NO_FATAL_FAILURE(Attach({"--throttle", "100000"}));
+    ImageLayout layout;
+    layout.size = kHeaderArea + 150 * kChunk;
+    const std::string image = e2e::MakeImage(layout);
+    const std::string path = PutImage("image.hdr", image);
+    e2e::ToolProcess second(ToolPath(), Instance());
+    ASSERT_TRUE(second.Started()) << second.Error();
+    HWND secondMain = e2e::WaitForMainWindow(second.Id());
+    ASSERT_NE(secondMain, nullptr);
+    const auto secondChooses = [&] {
+        HWND dialog = e2e::PostClick(secondMain, IDC_DOWNLOAD) ? e2e::WaitForFileDialog(second.Id()) : nullptr;
+        return dialog && e2e::ChooseFile(dialog, path);
+    };
+    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::ControlText(secondMain, IDC_STATUS) == Message("1024"); }));
+
+    ASSERT_TRUE(StartDownload(path));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return Position() > 0; }));
+    ASSERT_TRUE(secondChooses());
+    HWND box = e2e::WaitForMessageBox(second.Id());
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(e2e::MessageBoxText(box), Text("extra", "6"));
+    EXPECT_FALSE(ButtonEnabled()) << "the first run had ended before the second copy was refused";
+    ASSERT_TRUE(Answer(box, IDOK));
+    EXPECT_TRUE(e2e::IsControlEnabled(secondMain, IDC_DOWNLOAD));
+
+    ASSERT_TRUE(WaitForRunEnd(1));
+    EXPECT_EQ(Control(IDC_RESULT), Message("1031"));
+    const std::string stream = e2e::DeviceStream(image);
+    EXPECT_TRUE(Captured() == stream) << "captured " << Captured().size() << " bytes of " << stream.size();
+
+    ASSERT_TRUE(secondChooses());
+    ASSERT_NE(Device().WaitForLine("download", 2, 30000), "") << Device().Output();
+    EXPECT_TRUE(e2e::WaitUntil([&] {
+        return e2e::IsControlEnabled(secondMain, IDC_DOWNLOAD) &&
+               e2e::ControlText(secondMain, IDC_RESULT) == Message("1031");
+    })) << e2e::ControlText(secondMain, IDC_RESULT);
+    EXPECT_TRUE(e2e::MessageBoxes(second.Id()).empty());
+    EXPECT_TRUE(Captured() == stream + stream) << "captured " << Captured().size() << " bytes";
+}
+
+TEST_F(DownloadTest, FromAFolderNamedOutsideTheAnsiCodePageTheTextsShowAndAChosenImageArrivesWhole) {
+    // Cyrillic and Thai, which no ANSI code page holds together.
+    const std::wstring name = L"\x043E\x0431\x043D\x043E\x0432\x043B\x0435\x043D\x0438\x0435-\x0E40\x0E1F\x0E34\x0E23"
+                              L"\x0E4C\x0E21\x0E41\x0E27\x0E23\x0E4C";
+    BOOL lossy = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.c_str(), -1, nullptr, 0, nullptr, &lossy);
+    ASSERT_TRUE(lossy) << "the ANSI code page " << GetACP() << " holds the folder's name: the test would prove nothing";
+    const std::wstring folder = PutToolIn(name);
+    ImageLayout layout;
+    layout.size = kHeaderArea + 20 * kChunk + 300;
+    const std::string image = e2e::MakeImage(layout);
+    const std::wstring imagePath = folder + L"\x043F\x0440\x043E\x0448\x0438\x0432\x043A\x0430.hdr";
+    ASSERT_TRUE(e2e::WriteWholeFile(imagePath, image));
+
+    ASSERT_TRUE(StartDevice());
+    ASSERT_TRUE(StartToolIn(folder));
+    EXPECT_EQ(e2e::WindowText(MainWindow()), Text("title", "100"));
+    ASSERT_TRUE(WaitForControlText(IDC_STATUS, Message("1024"))) << Control(IDC_STATUS);
+    ASSERT_TRUE(StartDownload(imagePath));
+    ASSERT_TRUE(WaitForRunEnd(1));
+    EXPECT_EQ(Control(IDC_RESULT), Message("1031"));
+    EXPECT_EQ(Control(IDC_IMAGE_INFO), Message("1026") + " 31/12/2014");
+    EXPECT_TRUE(Captured() == e2e::DeviceStream(image)) << "captured " << Captured().size() << " bytes";
+}
+
 // Counted by kind: the total also grows with a handle that Wine's file dialog never releases (a registry key per
 // chosen file).
 TEST_F(DownloadTest, TenRunsLeaveNoFileOrThreadHandleOpen) {

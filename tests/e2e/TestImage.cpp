@@ -59,4 +59,10 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
     return static_cast<bool>(file.flush());
 }
 
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+    std::ofstream file(path.c_str(), std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(file.flush());
+}
+
 } // namespace e2e

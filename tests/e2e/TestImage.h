@@ -30,5 +30,6 @@ std::string DeviceStream(const std::string& image);
 std::vector<std::size_t> WriteSizes(std::size_t imageSize);
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 
 } // namespace e2e

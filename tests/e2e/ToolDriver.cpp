@@ -2,6 +2,7 @@
 #include "ToolDriver.h"
 
 #include <cstring>
+#include <iterator>
 
 #include <commctrl.h>
 #include <dlgs.h>
@@ -164,22 +165,23 @@ HWND FileNameEdit(HWND fileDialog) {
 
 } // namespace
 
-ToolProcess::ToolProcess(const std::string& exePath, const std::string& instance) {
+ToolProcess::ToolProcess(const std::wstring& exePath, const std::string& instance) {
     m_job = KernelHandle(CreateJobObjectA(nullptr, nullptr));
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     SetInformationJobObject(m_job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
 
-    const std::string folder = exePath.substr(0, exePath.find_last_of('\\') + 1);
+    const std::wstring folder = exePath.substr(0, exePath.find_last_of(L'\\') + 1);
     std::string environment = EnvironmentWith(DevSim::kInstanceVariable, instance);
-    std::string commandLine = "\"" + exePath + "\"";
-    STARTUPINFOA startup{};
+    std::wstring commandLine = L"\"" + exePath + L"\"";
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    // Suspended until it is in the job, so that it cannot outlive its driver even when started a moment ago.
-    if (!CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+    // Suspended until it is in the job, so that it cannot outlive its driver even when started a moment ago. The
+    // environment block stays in the ANSI code page (no CREATE_UNICODE_ENVIRONMENT).
+    if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
                         environment.data(), folder.c_str(), &startup, &process)) {
-        m_error = "cannot start " + exePath + ": error " + std::to_string(GetLastError());
+        m_error = "cannot start the tool: error " + std::to_string(GetLastError());
         return;
     }
     m_process = KernelHandle(process.hProcess);
@@ -188,6 +190,9 @@ ToolProcess::ToolProcess(const std::string& exePath, const std::string& instance
     AssignProcessToJobObject(m_job.Get(), process.hProcess);
     ResumeThread(process.hThread);
 }
+
+ToolProcess::ToolProcess(const std::string& exePath, const std::string& instance)
+    : ToolProcess(Widened(exePath), instance) {}
 
 ToolProcess::~ToolProcess() {
     Terminate();
@@ -298,6 +303,28 @@ bool ChooseFile(HWND fileDialog, const std::string& path) {
                                       kAnswerMs, &result))
         return false;
     return WindowText(edit) == path && PostClick(fileDialog, IDOK);
+}
+
+bool ChooseFile(HWND fileDialog, const std::wstring& path) {
+    HWND edit = FileNameEdit(fileDialog);
+    DWORD_PTR result = 0;
+    if (!edit || !SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_ABORTIFHUNG,
+                                      kAnswerMs, &result))
+        return false;
+    wchar_t typed[1024] = L"";
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(edit, WM_GETTEXT, std::size(typed), reinterpret_cast<LPARAM>(typed), SMTO_ABORTIFHUNG,
+                             kAnswerMs, &copied))
+        return false;
+    return typed == path && PostClick(fileDialog, IDOK);
+}
+
+std::wstring Widened(const std::string& path) {
+    std::wstring wide(path.size(), L'\0');
+    const int length = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(),
+                                           static_cast<int>(wide.size()));
+    wide.resize(static_cast<std::size_t>(length > 0 ? length : 0));
+    return wide;
 }
 
 bool TakeHandleCensus(DWORD processId, HandleCensus& census) {

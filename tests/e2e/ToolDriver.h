@@ -21,6 +21,7 @@ inline constexpr DWORD kWaitMs = 10000;
 // when it still runs.
 class ToolProcess {
 public:
+    ToolProcess(const std::wstring& exePath, const std::string& instance);
     ToolProcess(const std::string& exePath, const std::string& instance);
     ~ToolProcess();
     ToolProcess(const ToolProcess&) = delete;
@@ -69,6 +70,11 @@ int ProgressPosition(HWND dialog, int controlId);
 bool PostClick(HWND dialog, int controlId);
 // Types the path into the file-name box and confirms with OK.
 bool ChooseFile(HWND fileDialog, const std::string& path);
+// The same with a path that may hold characters outside the ANSI code page.
+bool ChooseFile(HWND fileDialog, const std::wstring& path);
+
+// The path in UTF-16; it is given in the ANSI code page.
+std::wstring Widened(const std::string& path);
 
 // The handles a process holds, and those of them that a download run could leave behind.
 struct HandleCensus {

@@ -16,18 +16,25 @@ std::string TestFolder() {
     return exe.substr(0, exe.find_last_of('\\') + 1);
 }
 
-// The folder holds only files.
-void RemoveFolder(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+// The folder, its files and its folders; `folder` ends with a separator.
+void RemoveFolder(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
+            const std::wstring name = found.cFileName;
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileA((folder + found.cFileName).c_str());
-        } while (FindNextFileA(search, &found));
+                DeleteFileW((folder + name).c_str());
+            else if (name != L"." && name != L"..")
+                RemoveFolder(folder + name + L"\\");
+        } while (FindNextFileW(search, &found));
         FindClose(search);
     }
-    RemoveDirectoryA(folder.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+void RemoveFolder(const std::string& folder) {
+    RemoveFolder(e2e::Widened(folder));
 }
 
 } // namespace
@@ -83,7 +90,21 @@ bool ToolSession::StopDevice() {
 }
 
 bool ToolSession::StartTool() {
-    m_tool = std::make_unique<e2e::ToolProcess>(PathOf(kToolExe), m_instance);
+    return StartToolIn(e2e::Widened(m_folder));
+}
+
+std::wstring ToolSession::PutToolIn(const std::wstring& name) {
+    const std::wstring folder = e2e::Widened(m_folder) + name + L"\\";
+    EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << "error " << GetLastError();
+    for (const char* file : {kToolExe, kTextTable, kDriverLibrary}) {
+        EXPECT_TRUE(CopyFileW(e2e::Widened(PathOf(file)).c_str(), (folder + e2e::Widened(file)).c_str(), FALSE))
+            << file << ": error " << GetLastError();
+    }
+    return folder;
+}
+
+bool ToolSession::StartToolIn(const std::wstring& folder) {
+    m_tool = std::make_unique<e2e::ToolProcess>(folder + e2e::Widened(kToolExe), m_instance);
     if (!m_tool->Started()) {
         ADD_FAILURE() << m_tool->Error();
         return false;
@@ -91,6 +112,10 @@ bool ToolSession::StartTool() {
     m_main = e2e::WaitForMainWindow(m_tool->Id());
     EXPECT_NE(m_main, nullptr) << "no main window";
     return m_main != nullptr;
+}
+
+std::string ToolSession::ToolPath() const {
+    return PathOf(kToolExe);
 }
 
 std::string ToolSession::Text(const char* section, const char* key) const {
@@ -112,6 +137,14 @@ bool ToolSession::StartDownload(const std::string& imagePath) {
     EXPECT_NE(dialog, nullptr) << "no open-file dialog";
     const bool chosen = dialog && e2e::ChooseFile(dialog, imagePath);
     EXPECT_TRUE(chosen) << "cannot choose " << imagePath;
+    return chosen;
+}
+
+bool ToolSession::StartDownload(const std::wstring& imagePath) {
+    HWND dialog = OpenFileDialog();
+    EXPECT_NE(dialog, nullptr) << "no open-file dialog";
+    const bool chosen = dialog && e2e::ChooseFile(dialog, imagePath);
+    EXPECT_TRUE(chosen) << "cannot choose the image";
     return chosen;
 }
 

@@ -39,6 +39,14 @@ protected:
 
     // Starts the tool from the folder; true once its main window is visible.
     bool StartTool();
+    // A copy of the tool, its text table and the driver library in a folder of this test's folder named `name`,
+    // which may hold characters outside the ANSI code page; its path, with a trailing separator.
+    std::wstring PutToolIn(const std::wstring& name);
+    // Starts the copy in that folder instead; true once its main window is visible.
+    bool StartToolIn(const std::wstring& folder);
+    // The path of the tool in this test's folder, and the emulator instance it talks to, for another copy of it.
+    std::string ToolPath() const;
+    const std::string& Instance() const { return m_instance; }
     e2e::ToolProcess& Tool() { return *m_tool; }
     HWND MainWindow() const { return m_main; }
 
@@ -52,6 +60,7 @@ protected:
     HWND OpenFileDialog();
     // Clicks the download button and picks this image.
     bool StartDownload(const std::string& imagePath);
+    bool StartDownload(const std::wstring& imagePath);
     // The run that the device served as its nth download has ended in the window: the button is enabled again and
     // the result line set.
     bool WaitForRunEnd(int nthDownload);

@@ -48,6 +48,19 @@ TEST(LookupText, MissingOrEmptyTextsAreEmptyAndLongOnesAreCut) {
     }
 }
 
+// The table is read in UTF-16 and written back in the ANSI code page: the bytes of the file must come back as they
+// are, those that name no character in the Western code page included.
+TEST(LookupText, TheTablesBytesInTheWesternCodePageComeBackUnchanged) {
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 1252";
+    std::string value;
+    for (int byte = 0x80; byte <= 0xFF; ++byte)
+        value += static_cast<char>(byte);
+    TextTableFile table(("[message]\r\n1024=Caf\xE9 " + value + "\r\n").c_str());
+    CLumetraDlg dialog;
+    EXPECT_EQ(std::string(dialog.LookupText("message", "1024")), "Caf\xE9 " + value);
+}
+
 TEST(LookupText, EveryLookupOverwritesTheSameBuffer) {
     TextTableFile table("[control]\r\n1004=Download\r\n1001=Close\r\n");
     CLumetraDlg dialog;
