@@ -44,9 +44,8 @@ protected:
     std::wstring PutToolIn(const std::wstring& name);
     // Starts the copy in that folder instead; true once its main window is visible.
     bool StartToolIn(const std::wstring& folder);
-    // The path of the tool in this test's folder, and the emulator instance it talks to, for another copy of it.
+    // The path of the tool in this test's folder, for another copy of it.
     std::string ToolPath() const;
-    const std::string& Instance() const { return m_instance; }
     e2e::ToolProcess& Tool() { return *m_tool; }
     HWND MainWindow() const { return m_main; }
 
