@@ -43,6 +43,9 @@ set(CPACK_NSIS_OSTREL_EXE "${OSTREL_EXE_NAME}.exe")
 set(CPACK_NSIS_OSTREL_FLASH_EXE ostrel-flash.exe)
 set(CPACK_NSIS_OSTREL_ICON ${PROJECT_SOURCE_DIR}/res/ostrel.ico)
 set(CPACK_NSIS_OSTREL_TEXTS ${PROJECT_SOURCE_DIR}/cmake/nsis/installer-texts.nsh)
+# Signing, when cpack is given a certificate (CPackOptions.cmake).
+set(CPACK_OSTREL_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+set(CPACK_OSTREL_SIGN_SCRIPT ${PROJECT_SOURCE_DIR}/cmake/sign.sh)
 # CPack overwrites CPACK_PACKAGE_FILE_NAME with the source package's name as it is included.
 include(CPack)
 
@@ -64,6 +67,9 @@ add_test(NAME setup_program
          COMMAND bash ${PROJECT_SOURCE_DIR}/cmake/check-installer.sh ${CMAKE_CPACK_COMMAND} ${CMAKE_BINARY_DIR}
                  ${ostrel_package_name}-setup ${ostrel_package_arch} "${OSTREL_EXE_NAME}.exe" "${ostrel_flash_file}"
                  ${PROJECT_SOURCE_DIR} $<TARGET_FILE:ostrel_drive> $<TARGET_FILE:tarselusb>)
-# Both tests stage the build's install rules through CPack in the same build folder.
-set_tests_properties(release_package setup_program PROPERTIES RESOURCE_LOCK cpack)
+# Signs the packages with a throwaway certificate and verifies the signatures.
+add_test(NAME signed_packages COMMAND bash ${PROJECT_SOURCE_DIR}/cmake/check-signing.sh ${CMAKE_CPACK_COMMAND}
+                                      ${CMAKE_BINARY_DIR} ${ostrel_package_name})
+# The tests stage the build's install rules through CPack in the same build folder.
+set_tests_properties(release_package setup_program signed_packages PROPERTIES RESOURCE_LOCK cpack)
 set_tests_properties(setup_program PROPERTIES TIMEOUT 180)
