@@ -112,8 +112,9 @@ TEST_F(DownloadTest, TheResultLineShowsDoneRateAndTimeLeftWhileTheBarMovesThenTh
     constexpr double kThrottle = 100000;
     ASSERT_NO_FATAL_FAILURE(Attach({"--throttle", std::to_string(static_cast<int>(kThrottle))}));
     ImageLayout layout;
-    // About four seconds: the line appears once two seconds are measured.
-    layout.size = kHeaderArea + 200 * kChunk;
+    // About six seconds: the line appears once two seconds are measured, and a loaded machine may cut the run short
+    // (the emulator's throttle catches up after it was held up).
+    layout.size = kHeaderArea + 300 * kChunk;
     const std::string image = e2e::MakeImage(layout);
     ASSERT_TRUE(StartDownload(PutImage("image.hdr", image)));
 
@@ -146,12 +147,12 @@ TEST_F(DownloadTest, TheResultLineShowsDoneRateAndTimeLeftWhileTheBarMovesThenTh
             continue;
         std::smatch match;
         ASSERT_TRUE(std::regex_match(s.line, match, pattern));
-        EXPECT_EQ(match[2].str(), "400.0 KiB") << "the header command and the payload";
+        EXPECT_EQ(match[2].str(), "600.0 KiB") << "the header command and the payload";
         const double rate = std::stod(match[3].str()) * 1024;
         EXPECT_GT(rate, kThrottle * 0.6);
         EXPECT_LT(rate, kThrottle * 1.3);
         ASSERT_TRUE(match[4].matched) << "the device takes data: the time left is known";
-        EXPECT_LE(std::stoi(match[4].str()), 4);
+        EXPECT_LE(std::stoi(match[4].str()), 6);
         if (s.position > 0 && s.position < 100)
             ++whileMoving;
         std::printf("result line at %d %%: %s\n", s.position, s.line.c_str());
