@@ -7,6 +7,7 @@
 #include "ConsoleInterrupt.h"
 #include "ConsoleOutput.h"
 #include "FlashSession.h"
+#include "version.h"
 
 int wmain(int argc, wchar_t** argv) {
     // A script must never wait on a system dialog; and the driver library is looked for beside the program and
@@ -29,7 +30,7 @@ int wmain(int argc, wchar_t** argv) {
         return ExitCode::kOk;
     }
     if (options.mode == FlashMode::Version) {
-        output.Out("ostrel-flash " OSTREL_VERSION "\n");
+        output.Out("ostrel-flash " OSTREL_VERSION_TEXT "\n");
         return ExitCode::kOk;
     }
 

@@ -312,3 +312,23 @@ TEST_F(FlashTest, ASecondCopyIsRefusedWhileTheFirstWrites) {
     ASSERT_NE(Device().WaitForLine("download"), "");
     EXPECT_EQ(Captured(), e2e::DeviceStream(image)) << "nothing of the second copy between the first's chunks";
 }
+
+TEST_F(FlashTest, ItsVersionRecordNamesItAndItsVersion) {
+    const auto run = Start(L"--version");
+    ASSERT_EQ(run->Wait(), 0);
+    const std::wstring program = e2e::Widen(PathOf("ostrel-flash.exe"));
+    std::vector<char> record(GetFileVersionInfoSizeW(program.c_str(), nullptr));
+    ASSERT_FALSE(record.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(program.c_str(), 0, static_cast<DWORD>(record.size()), record.data()));
+    const auto value = [&](const wchar_t* name) {
+        wchar_t* text = nullptr;
+        UINT length = 0;
+        const std::wstring path = std::wstring(L"\\StringFileInfo\\040904b0\\") + name;
+        return VerQueryValueW(record.data(), path.c_str(), reinterpret_cast<void**>(&text), &length) && length
+                   ? Utf8(std::wstring(text, length - 1))
+                   : std::string();
+    };
+    EXPECT_EQ(value(L"OriginalFilename"), "ostrel-flash.exe");
+    EXPECT_EQ(value(L"CompanyName"), "Corvane");
+    EXPECT_EQ(run->Out(), "ostrel-flash " + value(L"FileVersion") + "\n");
+}
