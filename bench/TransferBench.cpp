@@ -9,9 +9,11 @@
 
 #include <windows.h>
 
+#include "ChildProcess.h"
 #include "DevSimNames.h"
 #include "Handle.h"
 #include "Module.h"
+#include "TestText.h"
 #include "TransferLoop.h"
 
 namespace {
@@ -57,66 +59,24 @@ double Median(std::vector<double> values) {
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-// Starts a program of this folder with its standard output and errors into `output`; false when it cannot start.
-bool StartWithOutput(std::string commandLine, KernelHandle& process, FileHandle& output) {
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0))
-        return false;
-    output = FileHandle(readEnd);
-    const FileHandle childOutput(writeEnd);
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    PROCESS_INFORMATION started{};
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
-        return false;
-    process = KernelHandle(started.hProcess);
-    const KernelHandle thread(started.hThread);
-    return true;
-}
-
 // One ostrel-devsim process beside this program, ended with this object.
 class Emulator {
 public:
-    Emulator(const std::string& instance, std::uint64_t throttle) : m_instance(instance) {
-        std::string commandLine = "\"" + ProgramFolder() + "ostrel-devsim.exe\" --instance " + instance;
-        if (throttle)
-            commandLine += " --throttle " + std::to_string(throttle);
-        StartWithOutput(commandLine, m_process, m_output);
-    }
-
-    ~Emulator() {
-        if (m_process.IsValid() && WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT) {
-            TerminateProcess(m_process.Get(), 1);
-            WaitForSingleObject(m_process.Get(), kPatienceMs);
-        }
-    }
-    Emulator(const Emulator&) = delete;
-    Emulator& operator=(const Emulator&) = delete;
+    Emulator(const std::string& instance, std::uint64_t throttle)
+        : m_instance(instance),
+          m_process(Widen(ProgramFolder() + "ostrel-devsim.exe"),
+                    Widen("--instance " + instance + (throttle ? " --throttle " + std::to_string(throttle) : "")),
+                    ChildProcess::Output::Merged) {}
 
     // Waits for its line that starts with "ostrel-devsim: " and `start`; empty when none came.
     std::string WaitForLine(const std::string& start) {
         const std::string wanted = "ostrel-devsim: " + start;
         const DWORD began = GetTickCount();
-        while (m_process.IsValid() && GetTickCount() - began < kPatienceMs) {
-            DWORD available = 0;
-            char buffer[4096];
-            DWORD got = 0;
-            if (PeekNamedPipe(m_output.Get(), nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
-                ReadFile(m_output.Get(), buffer, sizeof buffer, &got, nullptr))
-                m_text.append(buffer, got);
-            for (std::size_t begin = 0, end; (end = m_text.find('\n', begin)) != std::string::npos; begin = end + 1) {
-                std::string line = m_text.substr(begin, end - begin);
-                if (!line.empty() && line.back() == '\r')
-                    line.pop_back();
-                if (line.compare(0, wanted.size(), wanted) == 0)
-                    return line;
-            }
+        while (m_process.Started() && GetTickCount() - began < kPatienceMs) {
+            m_process.Read();
+            const std::string line = NthLineStartingWith(m_process.Out(), wanted);
+            if (!line.empty())
+                return line;
             Sleep(5);
         }
         return {};
@@ -132,9 +92,7 @@ public:
 
 private:
     std::string m_instance;
-    KernelHandle m_process;
-    FileHandle m_output;
-    std::string m_text;
+    ChildProcess m_process;
 };
 
 // The device's pipe, opened the way the tool opens it: TarselUSB.dll loaded for one call of open_file.
@@ -186,23 +144,15 @@ struct Run {
 // itself from its worker's start to its end (its JSON result), so that start-up, the image read and its digest stay
 // out of the figure; `processSeconds` is the whole run.
 Run FlasherRun(const std::string& imagePath, double& processSeconds) {
-    KernelHandle process;
-    FileHandle output;
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
-    if (!StartWithOutput("\"" + ProgramFolder() + "ostrel-flash.exe\" --json --quiet \"" + imagePath + "\"", process,
-                         output))
-        return {};
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(output.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
-        text.append(buffer, got);
-    WaitForSingleObject(process.Get(), INFINITE);
+    ChildProcess flasher(Widen(ProgramFolder() + "ostrel-flash.exe"), Widen("--json --quiet \"" + imagePath + "\""),
+                         ChildProcess::Output::Merged);
+    const bool ended = flasher.WaitForEnd(INFINITE);
     QueryPerformanceCounter(&end);
     processSeconds = Seconds(start, end);
-    DWORD code = 1;
-    GetExitCodeProcess(process.Get(), &code);
+    const std::string& text = flasher.Out();
+    const int code = ended ? flasher.ExitCode() : 1;
 
     Run run;
     const std::size_t result = text.find("{\"event\":\"result\"");
@@ -211,7 +161,7 @@ Run FlasherRun(const std::string& imagePath, double& processSeconds) {
     if (run.ok)
         run.wallSeconds = std::atof(text.c_str() + seconds + 10);
     else
-        std::fprintf(stderr, "transfer-bench: ostrel-flash exit %lu: %s\n", code, text.c_str());
+        std::fprintf(stderr, "transfer-bench: ostrel-flash exit %d: %s\n", code, text.c_str());
     return run;
 }
 

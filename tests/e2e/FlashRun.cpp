@@ -8,26 +8,6 @@ namespace e2e {
 
 namespace {
 
-FileHandle OutputPipe(HANDLE& childEnd) {
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    if (!CreatePipe(&readEnd, &childEnd, &inheritable, 0))
-        return FileHandle();
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    return FileHandle(readEnd);
-}
-
-void Drain(const FileHandle& pipe, std::string& text) {
-    DWORD available = 0;
-    while (pipe.IsValid() && PeekNamedPipe(pipe.Get(), nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-        char buffer[4096];
-        DWORD got = 0;
-        if (!ReadFile(pipe.Get(), buffer, sizeof buffer, &got, nullptr) || got == 0)
-            return;
-        text.append(buffer, got);
-    }
-}
-
 void AppendUtf8(std::string& out, unsigned code) {
     if (code < 0x80) {
         out += static_cast<char>(code);
@@ -152,54 +132,15 @@ private:
 
 } // namespace
 
-FlashRun::FlashRun(const std::wstring& folder, const std::wstring& arguments) {
-    m_job = KernelHandle(CreateJobObjectA(nullptr, nullptr));
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    SetInformationJobObject(m_job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
-
-    HANDLE outEnd = nullptr;
-    HANDLE errEnd = nullptr;
-    m_outPipe = OutputPipe(outEnd);
-    m_errPipe = OutputPipe(errEnd);
-    const FileHandle childOut(outEnd);
-    const FileHandle childErr(errEnd);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = outEnd;
-    startup.hStdError = errEnd;
-    const std::wstring exe = folder + L"ostrel-flash.exe";
-    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
-    PROCESS_INFORMATION process{};
-    m_start = GetTickCount();
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
-                        folder.c_str(), &startup, &process))
-        return;
-    m_process = KernelHandle(process.hProcess);
-    const KernelHandle thread(process.hThread);
-    AssignProcessToJobObject(m_job.Get(), process.hProcess);
-    ResumeThread(process.hThread);
-}
-
-FlashRun::~FlashRun() {
-    if (m_process.IsValid() && WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT) {
-        TerminateProcess(m_process.Get(), 1);
-        WaitForSingleObject(m_process.Get(), 10000);
-    }
-}
-
-void FlashRun::Read() {
-    Drain(m_outPipe, m_out);
-    Drain(m_errPipe, m_err);
-}
+FlashRun::FlashRun(const std::wstring& folder, const std::wstring& arguments)
+    : m_start(GetTickCount()),
+      m_process(folder + L"ostrel-flash.exe", arguments, ChildProcess::Output::Separate, folder) {}
 
 bool FlashRun::WaitForOutput(const std::string& text, DWORD timeoutMs) {
     const DWORD began = GetTickCount();
     for (;;) {
-        Read();
-        if (m_out.find(text) != std::string::npos)
+        m_process.Read();
+        if (Out().find(text) != std::string::npos)
             return true;
         if (GetTickCount() - began >= timeoutMs)
             return false;
@@ -208,31 +149,14 @@ bool FlashRun::WaitForOutput(const std::string& text, DWORD timeoutMs) {
 }
 
 int FlashRun::Wait(DWORD timeoutMs) {
-    if (!m_process.IsValid())
+    if (!m_process.WaitForEnd(timeoutMs))
         return -1;
-    const DWORD began = GetTickCount();
-    // Read while waiting: a full pipe would hold the flasher up.
-    while (WaitForSingleObject(m_process.Get(), 10) == WAIT_TIMEOUT) {
-        Read();
-        if (GetTickCount() - began >= timeoutMs)
-            return -1;
-    }
     m_elapsedMs = GetTickCount() - m_start;
-    Read();
-    DWORD code = 0;
-    GetExitCodeProcess(m_process.Get(), &code);
-    return static_cast<int>(code);
+    return m_process.ExitCode();
 }
 
 bool ParseFlatJson(const std::string& text, std::map<std::string, std::string>& members) {
     return JsonReader(text).Object(members);
-}
-
-std::wstring Widen(const std::string& ansi) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), length);
-    return wide;
 }
 
 } // namespace e2e

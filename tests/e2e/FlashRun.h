@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "Handle.h"
+#include "ChildProcess.h"
 
 namespace e2e {
 
@@ -15,7 +15,6 @@ namespace e2e {
 class FlashRun {
 public:
     FlashRun(const std::wstring& folder, const std::wstring& arguments);
-    ~FlashRun();
     FlashRun(const FlashRun&) = delete;
     FlashRun& operator=(const FlashRun&) = delete;
 
@@ -25,26 +24,17 @@ public:
     int Wait(DWORD timeoutMs = 30000);
     // From its start to its end, as far as Wait saw.
     DWORD ElapsedMs() const { return m_elapsedMs; }
-    const std::string& Out() const { return m_out; }
-    const std::string& Err() const { return m_err; }
+    const std::string& Out() const { return m_process.Out(); }
+    const std::string& Err() const { return m_process.Err(); }
 
 private:
-    void Read();
-
-    KernelHandle m_job;
-    KernelHandle m_process;
-    FileHandle m_outPipe;
-    FileHandle m_errPipe;
-    std::string m_out;
-    std::string m_err;
-    DWORD m_start = 0;
+    DWORD m_start;
+    ChildProcess m_process;
     DWORD m_elapsedMs = 0;
 };
 
 // A JSON object whose members are strings, numbers, true, false or null, as the flasher writes them: strings
 // unescaped (to UTF-8), the rest as written. False when the text is not such an object.
 bool ParseFlatJson(const std::string& text, std::map<std::string, std::string>& members);
-
-std::wstring Widen(const std::string& ansi);
 
 } // namespace e2e

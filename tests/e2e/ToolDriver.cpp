@@ -8,6 +8,7 @@
 #include <dlgs.h>
 
 #include "DevSimNames.h"
+#include "TestText.h"
 #include "resource.h"
 
 namespace e2e {
@@ -165,53 +166,12 @@ HWND FileNameEdit(HWND fileDialog) {
 
 } // namespace
 
-ToolProcess::ToolProcess(const std::wstring& exePath, const std::string& instance) {
-    m_job = KernelHandle(CreateJobObjectA(nullptr, nullptr));
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    SetInformationJobObject(m_job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
-
-    const std::wstring folder = exePath.substr(0, exePath.find_last_of(L'\\') + 1);
-    std::string environment = EnvironmentWith(DevSim::kInstanceVariable, instance);
-    std::wstring commandLine = L"\"" + exePath + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    // Suspended until it is in the job, so that it cannot outlive its driver even when started a moment ago. The
-    // environment block stays in the ANSI code page (no CREATE_UNICODE_ENVIRONMENT).
-    if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                        environment.data(), folder.c_str(), &startup, &process)) {
-        m_error = "cannot start the tool: error " + std::to_string(GetLastError());
-        return;
-    }
-    m_process = KernelHandle(process.hProcess);
-    m_id = process.dwProcessId;
-    const KernelHandle thread(process.hThread);
-    AssignProcessToJobObject(m_job.Get(), process.hProcess);
-    ResumeThread(process.hThread);
-}
+ToolProcess::ToolProcess(const std::wstring& exePath, const std::string& instance)
+    : m_process(exePath, L"", ChildProcess::Output::None, exePath.substr(0, exePath.find_last_of(L'\\') + 1),
+                EnvironmentWith(DevSim::kInstanceVariable, instance)) {}
 
 ToolProcess::ToolProcess(const std::string& exePath, const std::string& instance)
-    : ToolProcess(Widened(exePath), instance) {}
-
-ToolProcess::~ToolProcess() {
-    Terminate();
-}
-
-bool ToolProcess::IsRunning() const {
-    return m_process.IsValid() && WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT;
-}
-
-bool ToolProcess::WaitForExit(DWORD timeoutMs) {
-    return m_process.IsValid() && WaitForSingleObject(m_process.Get(), timeoutMs) == WAIT_OBJECT_0;
-}
-
-void ToolProcess::Terminate() {
-    if (IsRunning()) {
-        TerminateProcess(m_process.Get(), 1);
-        WaitForSingleObject(m_process.Get(), kWaitMs);
-    }
-}
+    : ToolProcess(Widen(exePath), instance) {}
 
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     const DWORD began = GetTickCount();
@@ -263,11 +223,7 @@ std::string WindowTextUtf8(HWND window) {
                              kAnswerMs, &copied))
         return {};
     text.resize(copied < length ? copied : length);
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size, nullptr, nullptr);
-    return utf8;
+    return Utf8(text);
 }
 
 std::string ControlText(HWND dialog, int controlId) {
@@ -297,12 +253,7 @@ bool PostClick(HWND dialog, int controlId) {
 }
 
 bool ChooseFile(HWND fileDialog, const std::string& path) {
-    HWND edit = FileNameEdit(fileDialog);
-    DWORD_PTR result = 0;
-    if (!edit || !SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_ABORTIFHUNG,
-                                      kAnswerMs, &result))
-        return false;
-    return WindowText(edit) == path && PostClick(fileDialog, IDOK);
+    return ChooseFile(fileDialog, Widen(path));
 }
 
 bool ChooseFile(HWND fileDialog, const std::wstring& path) {
@@ -317,14 +268,6 @@ bool ChooseFile(HWND fileDialog, const std::wstring& path) {
                              kAnswerMs, &copied))
         return false;
     return typed == path && PostClick(fileDialog, IDOK);
-}
-
-std::wstring Widened(const std::string& path) {
-    std::wstring wide(path.size(), L'\0');
-    const int length = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(),
-                                           static_cast<int>(wide.size()));
-    wide.resize(static_cast<std::size_t>(length > 0 ? length : 0));
-    return wide;
 }
 
 bool TakeHandleCensus(DWORD processId, HandleCensus& census) {

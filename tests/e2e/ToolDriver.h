@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include "ChildProcess.h"
 #include "Handle.h"
 
 namespace e2e {
@@ -23,24 +24,20 @@ class ToolProcess {
 public:
     ToolProcess(const std::wstring& exePath, const std::string& instance);
     ToolProcess(const std::string& exePath, const std::string& instance);
-    ~ToolProcess();
     ToolProcess(const ToolProcess&) = delete;
     ToolProcess& operator=(const ToolProcess&) = delete;
 
     // False, with the reason in Error(), when the process could not be started.
-    bool Started() const { return m_process.IsValid(); }
-    const std::string& Error() const { return m_error; }
-    DWORD Id() const { return m_id; }
-    HANDLE Handle() const { return m_process.Get(); }
-    bool IsRunning() const;
-    bool WaitForExit(DWORD timeoutMs);
-    void Terminate();
+    bool Started() const { return m_process.Started(); }
+    std::string Error() const { return "cannot start the tool: error " + std::to_string(m_process.StartError()); }
+    DWORD Id() const { return m_process.Id(); }
+    HANDLE Handle() const { return m_process.Handle(); }
+    bool IsRunning() const { return m_process.IsRunning(); }
+    bool WaitForExit(DWORD timeoutMs) { return m_process.WaitForEnd(timeoutMs); }
+    void Terminate() { m_process.Terminate(); }
 
 private:
-    KernelHandle m_job;
-    KernelHandle m_process;
-    DWORD m_id = 0;
-    std::string m_error;
+    ChildProcess m_process;
 };
 
 // Polls `done` every few milliseconds until it holds; false when the time ran out first.
@@ -74,7 +71,6 @@ bool ChooseFile(HWND fileDialog, const std::string& path);
 bool ChooseFile(HWND fileDialog, const std::wstring& path);
 
 // The path in UTF-16; it is given in the ANSI code page.
-std::wstring Widened(const std::string& path);
 
 // The handles a process holds, and those of them that a download run could leave behind.
 struct HandleCensus {

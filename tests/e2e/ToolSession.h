@@ -12,6 +12,7 @@
 
 #include "SimHarness.h"
 #include "TestImage.h"
+#include "TestText.h"
 #include "ToolDriver.h"
 
 class ToolSession : public ::testing::Test {

@@ -8,6 +8,8 @@
 #include <iterator>
 #include <sstream>
 
+#include "TestText.h"
+
 namespace {
 
 constexpr std::size_t kCommandSize = 20;
@@ -21,24 +23,11 @@ std::string TestFolder() {
 }
 
 // Every argument quoted; the tests pass no quotes inside them.
-std::string CommandLine(const std::string& program, const std::vector<std::string>& args) {
-    std::string line = "\"" + program + "\"";
+std::wstring Arguments(const std::vector<std::string>& args) {
+    std::string line;
     for (const std::string& arg : args)
-        line += " \"" + arg + "\"";
-    return line;
-}
-
-// The nth whole line of the text that begins with `start`, without its line end; empty when there is none.
-std::string NthLine(const std::string& text, const std::string& start, int nth) {
-    int seen = 0;
-    for (std::size_t begin = 0, end; (end = text.find('\n', begin)) != std::string::npos; begin = end + 1) {
-        std::string line = text.substr(begin, end - begin);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.compare(0, start.size(), start) == 0 && ++seen == nth)
-            return line;
-    }
-    return {};
+        line += (line.empty() ? "\"" : " \"") + arg + "\"";
+    return Widen(line);
 }
 
 // Loads the library for one call of the export and releases it before the result is used.
@@ -57,60 +46,10 @@ template <class Function, class... Args> HANDLE CallExport(const char* name, Arg
 
 } // namespace
 
-EmulatorProcess::EmulatorProcess(const std::vector<std::string>& args) {
-    m_job = KernelHandle(CreateJobObjectA(nullptr, nullptr));
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    SetInformationJobObject(m_job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
-
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
-        ADD_FAILURE() << "CreatePipe failed: " << GetLastError();
-        return;
-    }
-    m_outputPipe = FileHandle(readEnd);
-    const FileHandle childOutput(writeEnd);
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    std::string commandLine = CommandLine(TestFolder() + "ostrel-devsim.exe", args);
-    PROCESS_INFORMATION process{};
-    // Suspended until it is in the job, so that not even its first moment escapes it.
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
-                        &startup, &process)) {
-        ADD_FAILURE() << "cannot start " << commandLine << ": error " << GetLastError();
-        return;
-    }
-    m_process = KernelHandle(process.hProcess);
-    const KernelHandle thread(process.hThread);
-    AssignProcessToJobObject(m_job.Get(), process.hProcess);
-    ResumeThread(process.hThread);
-}
-
-EmulatorProcess::~EmulatorProcess() {
-    if (m_process.IsValid() && WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT) {
-        TerminateProcess(m_process.Get(), 1);
-        WaitForSingleObject(m_process.Get(), kPatienceMs);
-    }
-}
-
-void EmulatorProcess::ReadOutput() {
-    DWORD available = 0;
-    while (m_outputPipe.IsValid() && PeekNamedPipe(m_outputPipe.Get(), nullptr, 0, nullptr, &available, nullptr) &&
-           available > 0) {
-        char buffer[4096];
-        DWORD got = 0;
-        if (!ReadFile(m_outputPipe.Get(), buffer, sizeof buffer, &got, nullptr) || got == 0)
-            return;
-        m_output.append(buffer, got);
-    }
+EmulatorProcess::EmulatorProcess(const std::vector<std::string>& args)
+    : m_process(Widen(TestFolder() + "ostrel-devsim.exe"), Arguments(args), ChildProcess::Output::Merged) {
+    if (!m_process.Started())
+        ADD_FAILURE() << "cannot start ostrel-devsim.exe: error " << m_process.StartError();
 }
 
 std::string EmulatorProcess::WaitForLine(const std::string& start, int nth, DWORD timeoutMs) {
@@ -118,9 +57,9 @@ std::string EmulatorProcess::WaitForLine(const std::string& start, int nth, DWOR
     const DWORD began = GetTickCount();
     for (;;) {
         // Looked at before the read: all that an ended process wrote is in the pipe.
-        const bool ended = !m_process.IsValid() || WaitForSingleObject(m_process.Get(), 0) == WAIT_OBJECT_0;
-        ReadOutput();
-        const std::string line = NthLine(m_output, wanted, nth);
+        const bool ended = !m_process.IsRunning();
+        m_process.Read();
+        const std::string line = NthLineStartingWith(m_process.Out(), wanted, nth);
         if (!line.empty() || ended || GetTickCount() - began >= timeoutMs)
             return line;
         Sleep(5);
@@ -128,18 +67,7 @@ std::string EmulatorProcess::WaitForLine(const std::string& start, int nth, DWOR
 }
 
 int EmulatorProcess::WaitForExit(DWORD timeoutMs) {
-    if (!m_process.IsValid())
-        return -1;
-    const DWORD began = GetTickCount();
-    while (WaitForSingleObject(m_process.Get(), 5) == WAIT_TIMEOUT) {
-        ReadOutput();
-        if (GetTickCount() - began >= timeoutMs)
-            return -1;
-    }
-    ReadOutput();
-    DWORD code = 0;
-    GetExitCodeProcess(m_process.Get(), &code);
-    return static_cast<int>(code);
+    return m_process.WaitForEnd(timeoutMs) ? m_process.ExitCode() : -1;
 }
 
 int RunEmulator(const std::vector<std::string>& args, std::string& output) {

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include "ChildProcess.h"
 #include "Handle.h"
 
 // Long enough for a slow machine under Wine; a hang ends the test after this instead of at ctest's timeout.
@@ -18,7 +19,6 @@ inline constexpr DWORD kPatienceMs = 10000;
 class EmulatorProcess {
 public:
     explicit EmulatorProcess(const std::vector<std::string>& args);
-    ~EmulatorProcess();
     EmulatorProcess(const EmulatorProcess&) = delete;
     EmulatorProcess& operator=(const EmulatorProcess&) = delete;
 
@@ -27,15 +27,10 @@ public:
     // Its exit code, or -1 while it still runs after the timeout.
     int WaitForExit(DWORD timeoutMs = kPatienceMs);
     // Everything it has printed, standard output and errors, as far as the waits have read it.
-    const std::string& Output() const { return m_output; }
+    const std::string& Output() const { return m_process.Out(); }
 
 private:
-    void ReadOutput();
-
-    KernelHandle m_job;
-    KernelHandle m_process;
-    FileHandle m_outputPipe;
-    std::string m_output;
+    ChildProcess m_process;
 };
 
 // Runs the emulator with these arguments to its end; its exit code, and its output in `output`.
