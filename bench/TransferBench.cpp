@@ -64,8 +64,8 @@ class Emulator {
 public:
     Emulator(const std::string& instance, std::uint64_t throttle)
         : m_instance(instance),
-          m_process(Widen(ProgramFolder() + "ostrel-devsim.exe"),
-                    Widen("--instance " + instance + (throttle ? " --throttle " + std::to_string(throttle) : "")),
+          m_process(AnsiToWide(ProgramFolder() + "ostrel-devsim.exe"),
+                    AnsiToWide("--instance " + instance + (throttle ? " --throttle " + std::to_string(throttle) : "")),
                     ChildProcess::Output::Merged) {}
 
     // Waits for its line that starts with "ostrel-devsim: " and `start`; empty when none came.
@@ -146,7 +146,7 @@ struct Run {
 Run FlasherRun(const std::string& imagePath, double& processSeconds) {
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
-    ChildProcess flasher(Widen(ProgramFolder() + "ostrel-flash.exe"), Widen("--json --quiet \"" + imagePath + "\""),
+    ChildProcess flasher(AnsiToWide(ProgramFolder() + "ostrel-flash.exe"), AnsiToWide("--json --quiet \"" + imagePath + "\""),
                          ChildProcess::Output::Merged);
     const bool ended = flasher.WaitForEnd(INFINITE);
     QueryPerformanceCounter(&end);

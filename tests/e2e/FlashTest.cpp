@@ -69,7 +69,7 @@ protected:
     }
 
     std::unique_ptr<FlashRun> Start(const std::wstring& arguments) {
-        return std::make_unique<FlashRun>(Widen(PathOf("")), arguments);
+        return std::make_unique<FlashRun>(AnsiToWide(PathOf("")), arguments);
     }
 
     std::vector<Json> LogLines(const char* name) const { return JsonLines(FileContents(PathOf(name))); }
@@ -104,7 +104,7 @@ TEST_F(FlashTest, ADownloadSendsTheImageReportsJsonLinesAndLogsIt) {
     PutImage("image.hdr", image);
     // Outside any ANSI code page, with a blank: the wide command line and file functions carry it.
     const std::wstring name = L"\u043e\u0431\u0440\u0430\u0437 \u00e9\U0001F600.hdr";
-    ASSERT_TRUE(MoveFileW(Widen(PathOf("image.hdr")).c_str(), (Widen(PathOf("")) + name).c_str()));
+    ASSERT_TRUE(MoveFileW(AnsiToWide(PathOf("image.hdr")).c_str(), (AnsiToWide(PathOf("")) + name).c_str()));
 
     const auto run = Start(L"--json --log=flash.log \"" + name + L"\"");
     ASSERT_EQ(run->Wait(), 0) << run->Err();
@@ -214,7 +214,7 @@ TEST_F(FlashTest, EachRefusalHasItsExitCodeAndReasonAndSendsNothing) {
         } else if (c.setup == Setup::OtherArchLibrary) {
             ASSERT_TRUE(CopyFileA(BuiltFile("TarselUSB-otherarch.dll").c_str(), library.c_str(), FALSE));
         }
-        const auto run = Start(L"--log=refused.log " + Widen(c.image));
+        const auto run = Start(L"--log=refused.log " + AnsiToWide(c.image));
         EXPECT_EQ(run->Wait(), c.code) << run->Err();
         EXPECT_NE(run->Err().find(c.reason), std::string::npos) << run->Err();
         EXPECT_NE(run->Err().find(c.cause), std::string::npos) << run->Err();
@@ -308,7 +308,7 @@ TEST_F(FlashTest, ASecondCopyIsRefusedWhileTheFirstWrites) {
 TEST_F(FlashTest, ItsVersionRecordNamesItAndItsVersion) {
     const auto run = Start(L"--version");
     ASSERT_EQ(run->Wait(), 0);
-    const std::wstring program = Widen(PathOf("ostrel-flash.exe"));
+    const std::wstring program = AnsiToWide(PathOf("ostrel-flash.exe"));
     std::vector<char> record(GetFileVersionInfoSizeW(program.c_str(), nullptr));
     ASSERT_FALSE(record.empty());
     ASSERT_TRUE(GetFileVersionInfoW(program.c_str(), 0, static_cast<DWORD>(record.size()), record.data()));

@@ -171,7 +171,7 @@ ToolProcess::ToolProcess(const std::wstring& exePath, const std::string& instanc
                 EnvironmentWith(DevSim::kInstanceVariable, instance)) {}
 
 ToolProcess::ToolProcess(const std::string& exePath, const std::string& instance)
-    : ToolProcess(Widen(exePath), instance) {}
+    : ToolProcess(AnsiToWide(exePath), instance) {}
 
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     const DWORD began = GetTickCount();
@@ -253,7 +253,7 @@ bool PostClick(HWND dialog, int controlId) {
 }
 
 bool ChooseFile(HWND fileDialog, const std::string& path) {
-    return ChooseFile(fileDialog, Widen(path));
+    return ChooseFile(fileDialog, AnsiToWide(path));
 }
 
 bool ChooseFile(HWND fileDialog, const std::wstring& path) {

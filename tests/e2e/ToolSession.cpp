@@ -34,7 +34,7 @@ void RemoveFolder(const std::wstring& folder) {
 }
 
 void RemoveFolder(const std::string& folder) {
-    RemoveFolder(Widen(folder));
+    RemoveFolder(AnsiToWide(folder));
 }
 
 } // namespace
@@ -90,21 +90,21 @@ bool ToolSession::StopDevice() {
 }
 
 bool ToolSession::StartTool() {
-    return StartToolIn(Widen(m_folder));
+    return StartToolIn(AnsiToWide(m_folder));
 }
 
 std::wstring ToolSession::PutToolIn(const std::wstring& name) {
-    const std::wstring folder = Widen(m_folder) + name + L"\\";
+    const std::wstring folder = AnsiToWide(m_folder) + name + L"\\";
     EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << "error " << GetLastError();
     for (const char* file : {kToolExe, kTextTable, kDriverLibrary}) {
-        EXPECT_TRUE(CopyFileW(Widen(PathOf(file)).c_str(), (folder + Widen(file)).c_str(), FALSE))
+        EXPECT_TRUE(CopyFileW(AnsiToWide(PathOf(file)).c_str(), (folder + AnsiToWide(file)).c_str(), FALSE))
             << file << ": error " << GetLastError();
     }
     return folder;
 }
 
 bool ToolSession::StartToolIn(const std::wstring& folder) {
-    m_tool = std::make_unique<e2e::ToolProcess>(folder + Widen(kToolExe), m_instance);
+    m_tool = std::make_unique<e2e::ToolProcess>(folder + AnsiToWide(kToolExe), m_instance);
     if (!m_tool->Started()) {
         ADD_FAILURE() << m_tool->Error();
         return false;

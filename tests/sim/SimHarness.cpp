@@ -27,7 +27,7 @@ std::wstring Arguments(const std::vector<std::string>& args) {
     std::string line;
     for (const std::string& arg : args)
         line += (line.empty() ? "\"" : " \"") + arg + "\"";
-    return Widen(line);
+    return AnsiToWide(line);
 }
 
 // Loads the library for one call of the export and releases it before the result is used.
@@ -47,7 +47,7 @@ template <class Function, class... Args> HANDLE CallExport(const char* name, Arg
 } // namespace
 
 EmulatorProcess::EmulatorProcess(const std::vector<std::string>& args)
-    : m_process(Widen(TestFolder() + "ostrel-devsim.exe"), Arguments(args), ChildProcess::Output::Merged) {
+    : m_process(AnsiToWide(TestFolder() + "ostrel-devsim.exe"), Arguments(args), ChildProcess::Output::Merged) {
     if (!m_process.Started())
         ADD_FAILURE() << "cannot start ostrel-devsim.exe: error " << m_process.StartError();
 }
