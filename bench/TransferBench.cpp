@@ -30,13 +30,6 @@ struct Options {
     std::uint64_t throttledRate = 40000000;
 };
 
-std::string ProgramFolder() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const std::string exe(path, length);
-    return exe.substr(0, exe.find_last_of('\\') + 1);
-}
-
 double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);

@@ -6,9 +6,6 @@
 // The full path of the running executable in UTF-16, every character as the system holds it; empty if the system
 // cannot tell it.
 std::wstring ModuleFileNameW();
-// The same in the ANSI code page, where a character outside it comes back as "?": only for paths of plain ASCII.
-std::string ModuleFileName();
 
 // The folder part of a path, with its trailing separator; empty when the path has none.
-std::string FolderOf(const std::string& path);
 std::wstring FolderOf(const std::wstring& path);

@@ -23,3 +23,10 @@ std::string NthLineStartingWith(const std::string& text, const std::string& star
     }
     return {};
 }
+
+std::string ProgramFolder() {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    const std::string program(path, length);
+    return program.substr(0, program.find_last_of('\\') + 1);
+}

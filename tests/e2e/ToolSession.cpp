@@ -9,13 +9,6 @@ const char kToolExe[] = "Corvane Ostrel update.exe";
 const char kTextTable[] = "lang.ini";
 const char kDriverLibrary[] = "TarselUSB.dll";
 
-std::string TestFolder() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const std::string exe(path, length);
-    return exe.substr(0, exe.find_last_of('\\') + 1);
-}
-
 // The folder, its files and its folders; `folder` ends with a separator.
 void RemoveFolder(const std::wstring& folder) {
     WIN32_FIND_DATAW found;
@@ -42,7 +35,7 @@ void RemoveFolder(const std::string& folder) {
 void ToolSession::SetUp() {
     const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     m_instance = ("e2e-" + std::to_string(GetCurrentProcessId()) + "-" + test).substr(0, 64);
-    m_built = TestFolder();
+    m_built = ProgramFolder();
     const std::string runs = m_built + "runs\\";
     m_folder = runs + m_instance + "\\";
     CreateDirectoryA(runs.c_str(), nullptr);

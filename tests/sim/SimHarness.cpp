@@ -15,13 +15,6 @@ namespace {
 constexpr std::size_t kCommandSize = 20;
 constexpr std::size_t kChunkSize = 2048;
 
-std::string TestFolder() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path, length);
-    return folder.substr(0, folder.find_last_of('\\') + 1);
-}
-
 // Every argument quoted; the tests pass no quotes inside them.
 std::wstring Arguments(const std::vector<std::string>& args) {
     std::string line;
@@ -47,7 +40,7 @@ template <class Function, class... Args> HANDLE CallExport(const char* name, Arg
 } // namespace
 
 EmulatorProcess::EmulatorProcess(const std::vector<std::string>& args)
-    : m_process(AnsiToWide(TestFolder() + "ostrel-devsim.exe"), Arguments(args), ChildProcess::Output::Merged) {
+    : m_process(AnsiToWide(ProgramFolder() + "ostrel-devsim.exe"), Arguments(args), ChildProcess::Output::Merged) {
     if (!m_process.Started())
         ADD_FAILURE() << "cannot start ostrel-devsim.exe: error " << m_process.StartError();
 }

@@ -9,7 +9,7 @@
 #include <windows.h>
 
 #include "LumetraDlg.h"
-#include "ModulePath.h"
+#include "TestText.h"
 #include "TextTableFile.h"
 
 TEST(LookupText, ReadsTheTableBesideTheExecutableWhateverTheCurrentFolder) {
@@ -71,7 +71,7 @@ TEST(LookupText, EveryLookupOverwritesTheSameBuffer) {
 }
 
 TEST(LookupText, TheShippedTableHasNoByteOrderMarkAndEveryKeyTheToolReads) {
-    std::ifstream file(FolderOf(ModuleFileName()) + "lang.ini", std::ios::binary);
+    std::ifstream file(ProgramFolder() + "lang.ini", std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     ASSERT_FALSE(bytes.empty());
     EXPECT_NE(bytes.rfind("\xEF\xBB\xBF", 0), 0u) << "a UTF-8 byte-order mark hides the first section on Windows";

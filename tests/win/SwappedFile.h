@@ -5,16 +5,16 @@
 
 #include <windows.h>
 
-#include "ModulePath.h"
+#include "TestText.h"
 
 class SwappedFile {
 public:
     // With an empty replacement the file is simply missing; otherwise the replacement (beside the executable
     // too) is copied in its place.
-    SwappedFile(const std::string& name, const std::string& replacement) : m_path(FolderOf(ModuleFileName()) + name) {
+    SwappedFile(const std::string& name, const std::string& replacement) : m_path(ProgramFolder() + name) {
         MoveFileA(m_path.c_str(), (m_path + ".original").c_str());
         if (!replacement.empty())
-            CopyFileA((FolderOf(ModuleFileName()) + replacement).c_str(), m_path.c_str(), FALSE);
+            CopyFileA((ProgramFolder() + replacement).c_str(), m_path.c_str(), FALSE);
     }
     ~SwappedFile() {
         DeleteFileA(m_path.c_str());

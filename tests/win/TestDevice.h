@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "Handle.h"
-#include "ModulePath.h"
+#include "TestText.h"
 
 // An emulator of its own for this test process, found by the stand-in library through the environment.
 class TestDevice {
@@ -14,7 +14,7 @@ public:
     explicit TestDevice(const std::string& options = "") {
         SetEnvironmentVariableA("OSTREL_DEVSIM_INSTANCE", m_instance.c_str());
         std::string command =
-            "\"" + FolderOf(ModuleFileName()) + "ostrel-devsim.exe\" --instance " + m_instance + " " + options;
+            "\"" + ProgramFolder() + "ostrel-devsim.exe\" --instance " + m_instance + " " + options;
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process{};

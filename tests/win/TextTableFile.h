@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <string>
 
-#include "ModulePath.h"
+#include "TestText.h"
 
 class TextTableFile {
 public:
     // With no content the table is missing altogether.
-    explicit TextTableFile(const char* content = nullptr) : m_path(FolderOf(ModuleFileName()) + "lang.ini") {
+    explicit TextTableFile(const char* content = nullptr) : m_path(ProgramFolder() + "lang.ini") {
         std::rename(m_path.c_str(), (m_path + ".shipped").c_str());
         if (content) {
             if (FILE* file = std::fopen(m_path.c_str(), "wb")) {
