@@ -99,18 +99,14 @@ void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
         return;
     }
 
-    // Another run, of this program or of another, would interleave its chunks with this one's in the device: the
-    // start is refused before anything of the device is opened.
     DownloadLock lock;
-    if (!lock.TryTake()) {
-        AfxMessageBox(ExtraText(TextKey::kAnotherRunWrites, kAnotherRunWritesFallback).c_str(), MB_OK, 0);
-        return;
-    }
-
     FileHandle pipe;
-    switch (OpenDevicePipe(pipe)) {
+    switch (OpenDevicePipe(lock, pipe)) {
     case PipeOpen::Opened:
         break;
+    case PipeOpen::AnotherRunWrites:
+        AfxMessageBox(ExtraText(TextKey::kAnotherRunWrites, kAnotherRunWritesFallback).c_str(), MB_OK, 0);
+        return;
     case PipeOpen::DriverNotLoaded:
         ShowTextMessage(TextKey::kDriverNotLoaded);
         return;

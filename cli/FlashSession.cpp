@@ -2,7 +2,6 @@
 #include "FlashSession.h"
 
 #include "DownloadChain.h"
-#include "DownloadLock.h"
 #include "DriverLibrary.h"
 #include "HostFacts.h"
 #include "JsonLine.h"
@@ -218,15 +217,14 @@ FlashEnd FlashSession::Download(std::uint32_t device, TransferFigures& figures) 
     if (m_interrupt.Requested())
         return FlashEnd::Interrupted;
     m_reporter.Device(device);
-    // One download per machine: a copy of the tool or the window writing to a device meanwhile would interleave
-    // its chunks with ours. Taken before anything of the device is opened, held until the pipe is closed.
+    // Held until the pipe is closed: one download per machine.
     DownloadLock lock;
-    if (!lock.TryTake())
-        return FlashEnd::DeviceBusy;
     FileHandle pipe;
-    switch (OpenDevicePipe(pipe)) {
+    switch (OpenDevicePipe(lock, pipe)) {
     case PipeOpen::Opened:
         break;
+    case PipeOpen::AnotherRunWrites:
+        return FlashEnd::DeviceBusy;
     case PipeOpen::DriverNotLoaded:
         ReportDriverProblem();
         return FlashEnd::DriverMissing;

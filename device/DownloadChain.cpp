@@ -36,13 +36,17 @@ DevicePresence QueryDevicePresence() {
     return DevicePresence::Present;
 }
 
-PipeOpen OpenDevicePipe(FileHandle& pipe) {
+PipeOpen OpenDevicePipe(DownloadLock& lock, FileHandle& pipe) {
+    DownloadLock taken;
+    if (!taken.TryTake())
+        return PipeOpen::AnotherRunWrites;
     const DriverCall call = CallOpenFile(kDevicePipeName);
     if (!call.called)
         return PipeOpen::DriverNotLoaded;
     FileHandle opened(call.result);
     if (!opened.IsValid())
         return PipeOpen::Refused;
+    lock = std::move(taken);
     pipe = std::move(opened);
     return PipeOpen::Opened;
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "DownloadLock.h"
 #include "Handle.h"
 #include "ImageFile.h"
 
@@ -29,9 +30,12 @@ DevicePresence QueryDevicePresence();
 
 enum class PipeOpen {
     Opened,
-    DriverNotLoaded, // the library cannot be loaded or lacks open_file
-    Refused,         // open_file gave no handle: the device went away, or its pipe is taken
+    AnotherRunWrites, // the machine's download lock is held elsewhere: nothing was opened
+    DriverNotLoaded,  // the library cannot be loaded or lacks open_file
+    Refused,          // open_file gave no handle: the device went away, or its pipe is taken
 };
 
-// open_file("PIPE00") through the driver library; on Opened, `pipe` owns the write handle.
-PipeOpen OpenDevicePipe(FileHandle& pipe);
+// Takes the machine's download lock, then open_file("PIPE00") through the driver library. On Opened, `lock` holds
+// the lock (for the length of the run, on this thread) and `pipe` owns the write handle; otherwise both are
+// untouched. Another run, of this program or another, would interleave its chunks with this one's in the device.
+PipeOpen OpenDevicePipe(DownloadLock& lock, FileHandle& pipe);
