@@ -1,4 +1,5 @@
-// CLumetraDlg: construction, initialisation, painting while minimised and the text table.
+// CLumetraDlg: construction, initialisation, painting while minimised, the text table, the presence monitor, the
+// download start and the run in the window.
 #include "LumetraDlg.h"
 
 #include <iterator>
@@ -6,28 +7,22 @@
 #include "AboutDlg.h"
 #include "AnsiText.h"
 #include "DataExchange.h"
-#include "DownloadChain.h"
+#include "DriverLibrary.h"
+#include "DroppedFiles.h"
+#include "FileDialog.h"
 #include "IconPlacement.h"
 #include "MessageBox.h"
 #include "ModulePath.h"
 #include "PaintDC.h"
-#include "TextKeys.h"
 #include "TransferMessages.h"
-#include "TransferWorker.h"
 #include "resource.h"
 
 namespace {
 constexpr UINT kFirstPresenceCheckMs = 100;
 constexpr UINT kDeviceAbsentCheckMs = 800;
-// Twice the longest the retries of one write can take (3002 waits of 5 ms): a run with no write done for this
-// long has a device that stopped reading.
-constexpr DWORD kTransferStallLimitMs = 30000;
 
 const char kDriverUnloadedText[] = "TarselUSB.dll unloaded";
-const char kConfirmCloseFallback[] = "A download is still running. If you close now, the device is left without a "
-                                     "complete firmware image. Stop the download and close?";
-const char kNoResponseOnCloseFallback[] =
-    "The device does not respond. Unplug it to finish closing; it must be flashed again.";
+const char kImageFilter[] = "hdr file (*.hdr) |*.HDR||";
 
 constexpr COLORREF kBandStartColor = 0x808000;   // teal
 constexpr COLORREF kBandEndColor = 0x800000;     // navy
@@ -142,22 +137,23 @@ void CLumetraDlg::ShowTextMessage(const char* key) {
 }
 
 void CLumetraDlg::OnTimer(UINT_PTR id) {
-    if (id == kProgressTimer) {
+    if (id == kRunTimer) {
+        // The worker's end message may never have come (a full message queue refuses a post): a run whose worker
+        // has ended is finished here.
+        if (m_phase != RunPhase::Running)
+            return;
+        if (!m_run->Worker().IsRunning()) {
+            FinishRun();
+            return;
+        }
+        m_run->Worker().CancelIfStalled();
         ShowTransferProgress();
         return;
     }
     if (id == kStopWatchTimer) {
-        if (m_transfer && m_transfer->WaitForEnd(0))
+        if (m_run && m_run->Worker().WaitForEnd(0))
             EndMessageBoxes(m_noResponseText.c_str());
         return;
-    }
-    if (id == kPresenceTimer && m_transfer && !m_stoppingTransfer) {
-        // The worker's end message may never have come (a full message queue refuses a post): a run whose worker
-        // has ended is finished here, from the outcome it left.
-        if (!m_transfer->IsRunning())
-            FinishTransfer(m_transfer->Outcome());
-        else
-            m_transfer->CancelIfStalled(kTransferStallLimitMs);
     }
     if (id == kPresenceTimer && !CheckDevicePresence())
         return;
@@ -192,38 +188,37 @@ bool CLumetraDlg::CheckDevicePresence() {
     return true;
 }
 
-std::string CLumetraDlg::ExtraText(const char* key, const char* fallback) {
-    const char* text = LookupText(TextKey::kExtraSection, key);
-    return *text ? text : fallback;
+std::string CLumetraDlg::TextOf(const TextId& id) {
+    const char* text = LookupText(id.section, id.key);
+    return *text ? text : id.fallback;
 }
 
 bool CLumetraDlg::StopTransferForClose() {
     // A close already waits for the worker; the window stays usable meanwhile and may be asked again.
-    if (m_stoppingTransfer)
+    if (m_phase == RunPhase::Stopping)
         return false;
-    if (m_transfer && m_transfer->IsRunning()) {
-        const std::string question = ExtraText(TextKey::kConfirmCloseDuringTransfer, kConfirmCloseFallback);
+    if (IsTransferring()) {
+        const std::string question = TextOf(Text::kConfirmCloseDuringTransfer);
         if (AfxMessageBox(question.c_str(), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, 0) != IDYES)
             return false;
         // The worker may have ended while the question was open; then its end message was handled already.
-        if (m_transfer) {
-            KillTimer(kProgressTimer);
-            m_stoppingTransfer = true;
+        if (m_phase == RunPhase::Running) {
+            KillTimer(kRunTimer);
+            m_phase = RunPhase::Stopping;
             // A driver may never complete a cancelled write; the user is told what ends it (unplugging the device),
             // and the wait goes on until the worker has let go of the pipe. The box goes by itself once it has.
-            if (!m_transfer->StopAndWait(m_closePatienceMs)) {
-                m_noResponseText = ExtraText(TextKey::kNoResponseOnClose, kNoResponseOnCloseFallback);
+            if (!m_run->Worker().StopAndWait(m_closePatienceMs)) {
+                m_noResponseText = TextOf(Text::kNoResponseOnClose);
                 SetTimer(kStopWatchTimer, kStopWatchMs);
                 AfxMessageBox(m_noResponseText.c_str(), MB_OK | MB_ICONWARNING, 0);
                 KillTimer(kStopWatchTimer);
-                m_transfer->StopAndWait();
+                m_run->Worker().StopAndWait();
             }
-            m_transfer.reset();
-            ReleaseRun();
-            m_stoppingTransfer = false;
+            m_run.reset();
+            ShutdownBlockReasonDestroy(m_hWnd);
         }
     }
-    m_closing = true;
+    m_phase = RunPhase::Closed;
     return true;
 }
 
@@ -237,8 +232,194 @@ void CLumetraDlg::OnCancel() {
         CDialog::OnCancel();
 }
 
+bool CLumetraDlg::IsTransferring() const {
+    return m_run && m_run->Worker().IsRunning();
+}
+
 // Logging off in the middle of a transfer would leave the device without a complete image. A run whose worker has
 // ended is over, even before its end has been handled.
 BOOL CLumetraDlg::OnQueryEndSession() {
-    return m_transfer && m_transfer->IsRunning() ? FALSE : TRUE;
+    return IsTransferring() ? FALSE : TRUE;
+}
+
+void CLumetraDlg::OnDownload() {
+    // One run at a time. The button is disabled meanwhile, but a click can still reach it (Wine sends one),
+    // and a second run would take over the running one's pipe. A start under way may be waiting in one of its
+    // own dialogs.
+    if (m_phase != RunPhase::Idle)
+        return;
+    m_phase = RunPhase::Starting;
+    std::wstring path;
+    const bool chosen = ChooseFileToOpen(m_hWnd, kImageFilter, path);
+    // The window may have been closed while the dialog was open.
+    if (m_phase == RunPhase::Starting) {
+        if (chosen)
+            StartDownload(path);
+        else
+            ShowTextMessage(TextKey::kNoFileChosen);
+    }
+    if (m_phase == RunPhase::Starting)
+        m_phase = RunPhase::Idle;
+}
+
+void CLumetraDlg::OnDropFiles(HDROP drop) {
+    DroppedFiles files(drop);
+    // Refused like a click on the button, without a word.
+    if (m_phase != RunPhase::Idle)
+        return;
+    m_phase = RunPhase::Starting;
+    if (files.Count() != 1) {
+        files.Release();
+        AfxMessageBox(TextOf(Text::kDropOneImage).c_str(), MB_OK, 0);
+    } else {
+        const std::wstring path = files.Path(0);
+        // The drop's memory is not needed while the start's message boxes are up.
+        files.Release();
+        StartDownload(path);
+    }
+    if (m_phase == RunPhase::Starting)
+        m_phase = RunPhase::Idle;
+}
+
+void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
+    m_imagePath = imagePath;
+    auto run = std::make_unique<DownloadRun>(imagePath);
+
+    const RunOutcome tested = run->TestHeader();
+    if (tested == RunOutcome::UartImage || tested == RunOutcome::Ok) {
+        const auto info =
+            ImageInfoText(run->Header(), [this](const char* key) { return LookupText(TextKey::kMessageSection, key); });
+        if (info)
+            SetDlgItemText(IDC_IMAGE_INFO, info->c_str());
+    }
+    if (tested != RunOutcome::Ok) {
+        ShowRefusal(tested);
+        return;
+    }
+    if (!m_deviceFound) {
+        ShowTextMessage(TextKey::kDeviceMissing);
+        return;
+    }
+    RunOutcome outcome = run->LoadImage();
+    if (outcome == RunOutcome::Ok)
+        outcome = run->OpenPipe();
+    if (outcome == RunOutcome::Ok) {
+        m_progress.SetPos(0);
+        SetDlgItemText(IDC_RESULT, "");
+        outcome = run->Start(
+            [this](ImageData image, FileHandle pipe) { return MakeTransferWorker(std::move(image), std::move(pipe)); });
+    }
+    if (outcome != RunOutcome::Ok) {
+        ShowRefusal(outcome);
+        return;
+    }
+    m_run = std::move(run);
+    m_phase = RunPhase::Running;
+    ShowRunStarted();
+}
+
+void CLumetraDlg::ShowRefusal(RunOutcome outcome) {
+    switch (outcome) {
+    case RunOutcome::CannotOpen:
+    case RunOutcome::TooShort:
+    case RunOutcome::TooLarge:
+    case RunOutcome::Changed:
+        // Changed since its header was read: the worker needs the tested header and a 32-bit size.
+        ShowTextMessage(TextKey::kImageUnreadable);
+        break;
+    case RunOutcome::NoMarker:
+        ShowTextMessage(TextKey::kNotAnImage);
+        break;
+    case RunOutcome::UartImage:
+        ShowTextMessage(TextKey::kUartImage);
+        break;
+    case RunOutcome::AnotherRunWrites:
+        AfxMessageBox(TextOf(Text::kAnotherRunWrites).c_str(), MB_OK, 0);
+        break;
+    case RunOutcome::NoLibrary:
+        ShowTextMessage(TextKey::kDriverNotLoaded);
+        break;
+    case RunOutcome::PipeRefused:
+        // The device went away since the last presence check.
+        ShowTextMessage(TextKey::kDeviceMissing);
+        break;
+    case RunOutcome::NoThread:
+        SetDlgItemText(IDC_RESULT, TextOf(Text::kTransferFailed).c_str());
+        break;
+    case RunOutcome::Ok:
+    case RunOutcome::CannotOpenAgain:
+    case RunOutcome::NoMemory:
+    case RunOutcome::ShortRead:
+        break;
+    }
+}
+
+void CLumetraDlg::ShowRunStarted() {
+    // Windows shows the reason on its shutdown screen while the window refuses to end the session.
+    ShutdownBlockReasonCreate(m_hWnd, AnsiToWide(TextOf(Text::kShutdownDuringTransfer)).c_str());
+
+    m_progressFormat = TextOf(Text::kTransferProgress);
+    m_progressRate.Reset();
+    m_progressRate.Add(GetTickCount(), m_run->Worker().BytesSent());
+    m_progressShown.clear();
+    SetTimer(kRunTimer, kRunTimerMs);
+
+    HWND downloadButton = GetDlgItem(IDC_DOWNLOAD);
+    if (GetFocus() == downloadButton)
+        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDCANCEL)), TRUE);
+    EnableWindow(downloadButton, FALSE);
+    SetTimer(kPresenceTimer, kDevicePresentCheckMs);
+}
+
+std::unique_ptr<TransferWorker> CLumetraDlg::MakeTransferWorker(ImageData image, FileHandle pipe) {
+    return std::make_unique<TransferWorker>(std::move(image), std::move(pipe), m_hWnd);
+}
+
+void CLumetraDlg::ShowTransferProgress() {
+    const TransferWorker& worker = m_run->Worker();
+    const std::uint32_t sent = worker.BytesSent();
+    m_progressRate.Add(GetTickCount(), sent);
+    // Nothing until two seconds are measured: the result line stays empty as before, and a run that ends sooner
+    // shows only its end text.
+    const std::optional<std::string> text =
+        TransferProgressText(m_progressFormat, sent, worker.BytesToSend(), m_progressRate);
+    // Set only when it changed, so that the line does not flicker.
+    if (text && *text != m_progressShown) {
+        m_progressShown = *text;
+        SetDlgItemText(IDC_RESULT, m_progressShown.c_str());
+    }
+}
+
+void CLumetraDlg::OnTransferProgress(UINT position, LPARAM) {
+    if (m_phase == RunPhase::Running)
+        m_progress.SetPos(static_cast<int>(position));
+}
+
+// An end message of a run whose end the run's timer has already handled finds no run, and is ignored; the outcome
+// is the worker's, which the message only repeats.
+void CLumetraDlg::OnTransferEnd(UINT, LPARAM) {
+    if (m_phase == RunPhase::Running)
+        FinishRun();
+}
+
+void CLumetraDlg::FinishRun() {
+    KillTimer(kRunTimer);
+    const TransferOutcome outcome = m_run->Finish();
+    m_run.reset();
+    m_phase = RunPhase::Idle;
+    ShutdownBlockReasonDestroy(m_hWnd);
+    // The worker has ended, so whatever it posted is queued by now: a late message of this run must not reach the
+    // next one.
+    MSG late;
+    while (PeekMessageA(&late, m_hWnd, WM_APP_TRANSFER_PROGRESS, WM_APP_TRANSFER_END, PM_REMOVE)) {
+    }
+
+    // Done only when the header command and every payload byte reached the pipe; anything else must not read
+    // as success.
+    if (outcome == TransferOutcome::Complete)
+        SetDlgItemText(IDC_RESULT, LookupText(TextKey::kMessageSection, TextKey::kTransferEnded));
+    else
+        SetDlgItemText(IDC_RESULT, TextOf(Text::kTransferFailed).c_str());
+    m_progress.SetPos(0);
+    EnableWindow(GetDlgItem(IDC_DOWNLOAD), TRUE);
 }

@@ -1,19 +1,16 @@
-// CLumetraDlg: the main window, controller of the device state, the text table and the progress bar.
+// CLumetraDlg: the main window: its texts, boxes, progress bar and timers, over the device's presence and one
+// download run at a time.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "Dialog.h"
-#include "DownloadLock.h"
+#include "DownloadRun.h"
 #include "GradientProgressCtrl.h"
-#include "Handle.h"
-#include "ImageFile.h"
 #include "MessageMap.h"
-#include "TransferLoop.h"
+#include "TextKeys.h"
 #include "TransferRate.h"
-
-class TransferWorker;
 
 class CLumetraDlg : public CDialog {
 public:
@@ -51,35 +48,41 @@ private:
     void OnDownload();
     // One image dropped onto the window starts a download as a chosen one does.
     void OnDropFiles(HDROP drop);
-    // The download start from a chosen image on: header tests, image info line, device, pipe, image, worker.
+    // The download start from a chosen image on: the run's steps, the image info line between them, and the
+    // window's own check of the device.
     void StartDownload(const std::wstring& imagePath);
+    // What the window shows for a step that ended the start.
+    void ShowRefusal(RunOutcome outcome);
+    // The window during a run: bar, result line, button, timers, the reason that holds up a shutdown.
+    void ShowRunStarted();
     // Done, total, rate and time left of the run in the result line, from the worker's count of bytes sent.
     void ShowTransferProgress();
     void OnTransferProgress(UINT position, LPARAM);
     void OnTransferEnd(UINT outcome, LPARAM);
-    // The end of a run, handled once: from the worker's end message, or from the presence timer when that message
+    // The end of a run, handled once: from the worker's end message, or from the run's timer when that message
     // never came.
-    void FinishTransfer(TransferOutcome outcome);
-    // Gives up what a run holds beside its worker: the download lock and the reason that holds up a shutdown.
-    void ReleaseRun();
+    void FinishRun();
     BOOL OnQueryEndSession();
+    // A started run whose worker has not yet ended.
+    bool IsTransferring() const;
 
     // Asks before a running transfer is stopped, then stops it; true when the window may close.
     bool StopTransferForClose();
 
     // One presence check; false when the driver library could not be used.
     bool CheckDevicePresence();
-    // The text of an "extra" key, or the built-in English text when the table lacks it.
-    std::string ExtraText(const char* key, const char* fallback);
+    // A text of our own, or its English text when the table lacks it.
+    std::string TextOf(const TextId& id);
 
     static const MessageMapEntry<CLumetraDlg> kMessageMap[];
 
     // Timer 1 drives the presence checks; a download start also sets it, to the period of a present device.
     static constexpr UINT_PTR kPresenceTimer = 1;
     static constexpr UINT kDevicePresentCheckMs = 1000;
-    // Timer 2 refreshes the result line during a run, at most four times a second.
-    static constexpr UINT_PTR kProgressTimer = 2;
-    static constexpr UINT kProgressRefreshMs = 250;
+    // Timer 2 watches a run: the result line at most four times a second, a stall, and an end whose message never
+    // came.
+    static constexpr UINT_PTR kRunTimer = 2;
+    static constexpr UINT kRunTimerMs = 250;
     // Timer 3 watches a worker that closing has given up waiting for, and takes down the box that says so once the
     // worker has ended.
     static constexpr UINT_PTR kStopWatchTimer = 3;
@@ -95,21 +98,21 @@ private:
     // Set while a missing driver library has been reported, until the library loads again.
     bool m_driverOutageReported = false;
     bool m_driverBoxOpen = false;
-    // Held from a run's start until its end has been handled; declared before the worker, so that a worker still
-    // running when the window goes has stopped before the lock is released.
-    DownloadLock m_downloadLock;
-    // The one transfer run, from its start until its end has been handled.
-    std::unique_ptr<TransferWorker> m_transfer;
+
+    enum class RunPhase {
+        Idle,
+        Starting, // a download start runs, its modal dialogs included: a drop or click meanwhile is refused
+        Running,  // a run is under way, or has ended and its end is not yet handled
+        Stopping, // closing waits for the worker: its end is handled there, not by the end message
+        Closed,   // the window has agreed to close; a start under way in a nested modal loop gives up
+    };
+    RunPhase m_phase = RunPhase::Idle;
+    // The one run, from its start until its end has been handled.
+    std::unique_ptr<DownloadRun> m_run;
     // The run's progress line: its text with placeholders, the rate measured so far, and the text shown.
     std::string m_progressFormat;
     RateWindow m_progressRate;
     std::string m_progressShown;
-    // Set while a download start runs, its modal dialogs included: a drop or click meanwhile is refused.
-    bool m_startingDownload = false;
-    // Set while closing waits for the worker: its end is handled there, not by the end message.
-    bool m_stoppingTransfer = false;
-    // Set once the window has agreed to close; a download start under way in a nested modal loop gives up.
-    bool m_closing = false;
     // The text of the box shown while closing waits for a worker that does not stop.
     std::string m_noResponseText;
 };

@@ -22,11 +22,36 @@ inline constexpr char kNoFileChosen[] = "1035";
 
 // Texts of our own, in a section of their own so that no existing table's keys collide with them.
 inline constexpr char kExtraSection[] = "extra";
-inline constexpr char kTransferFailed[] = "1";
-inline constexpr char kConfirmCloseDuringTransfer[] = "2";
-inline constexpr char kTransferProgress[] = "3";
-inline constexpr char kDropOneImage[] = "4";
-inline constexpr char kNoResponseOnClose[] = "5";
-inline constexpr char kAnotherRunWrites[] = "6";
-inline constexpr char kShutdownDuringTransfer[] = "7";
 } // namespace TextKey
+
+// A text of our own and the English text shown when the table lacks it (a table from before it existed).
+struct TextId {
+    const char* section;
+    const char* key;
+    const char* fallback;
+};
+
+namespace Text {
+inline constexpr TextId kTransferFailed{TextKey::kExtraSection, "1",
+                                        "Download FAILED: the device did not take the whole image. Do not unplug it; "
+                                        "check the cable and download the image again."};
+inline constexpr TextId kConfirmCloseDuringTransfer{
+    TextKey::kExtraSection, "2",
+    "A download is still running. If you close now, the device is left without a complete firmware image. Stop the "
+    "download and close?"};
+inline constexpr TextId kTransferProgress{TextKey::kExtraSection, "3", "{done} of {total}, {rate}, about {left} left"};
+inline constexpr TextId kDropOneImage{TextKey::kExtraSection, "4", "Drop one firmware image (.hdr) at a time."};
+inline constexpr TextId kNoResponseOnClose{
+    TextKey::kExtraSection, "5", "The device does not respond. Unplug it to finish closing; it must be flashed again."};
+inline constexpr TextId kAnotherRunWrites{TextKey::kExtraSection, "6",
+                                          "Another copy of the tool is writing to the device. Wait until it has "
+                                          "finished."};
+inline constexpr TextId kShutdownDuringTransfer{
+    TextKey::kExtraSection, "7",
+    "A firmware download is running; shutting down now leaves the device without a complete image."};
+
+// Every text of our own, for the check that the English table says the same.
+inline constexpr const TextId* kAll[] = {&kTransferFailed,        &kConfirmCloseDuringTransfer, &kTransferProgress,
+                                         &kDropOneImage,          &kNoResponseOnClose,          &kAnotherRunWrites,
+                                         &kShutdownDuringTransfer};
+} // namespace Text

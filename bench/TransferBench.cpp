@@ -11,15 +11,16 @@
 
 #include "ChildProcess.h"
 #include "DevSimNames.h"
+#include "DriverLibrary.h"
+#include "ImageHeader.h"
 #include "Handle.h"
-#include "Module.h"
+#include "PipeLink.h"
 #include "TestText.h"
 #include "TransferLoop.h"
 
 namespace {
 
 constexpr std::uint32_t kCommandSize = 20;
-constexpr std::uint32_t kPayloadOffset = 1024;
 constexpr std::uint32_t kChunkSize = 2048;
 constexpr double kMiB = 1024.0 * 1024.0;
 constexpr DWORD kPatienceMs = 10000;
@@ -90,29 +91,9 @@ private:
 
 // The device's pipe, opened the way the tool opens it: TarselUSB.dll loaded for one call of open_file.
 FileHandle OpenDevicePipe() {
-    const Module library("TarselUSB.dll");
-    const auto openFile = library.Find<HANDLE(__cdecl*)(const char*)>("open_file");
-    return FileHandle(openFile ? openFile(DevSim::kPipeName) : INVALID_HANDLE_VALUE);
+    const DriverCall call = CallOpenFile(DevSim::kPipeName);
+    return FileHandle(call.called ? call.result : INVALID_HANDLE_VALUE);
 }
-
-// What the tool's worker gives the loop, less the window: WriteFile on the pipe, Sleep, the tick count, and no
-// progress report.
-class PipeLink : public TransferLink {
-public:
-    explicit PipeLink(HANDLE pipe) : m_pipe(pipe) {}
-    bool Write(const std::uint8_t* data, std::uint32_t size, std::uint32_t& written) override {
-        DWORD count = 0;
-        const bool succeeded = WriteFile(m_pipe, data, size, &count, nullptr);
-        written = count;
-        return succeeded;
-    }
-    void Wait(std::uint32_t milliseconds) override { Sleep(milliseconds); }
-    std::uint32_t Now() override { return GetTickCount(); }
-    void Progress(std::uint32_t) override {}
-
-private:
-    HANDLE m_pipe;
-};
 
 // The same writes with nothing around them.
 bool PlainLoop(HANDLE pipe, const std::uint8_t* image, std::uint32_t size) {
@@ -139,8 +120,8 @@ struct Run {
 Run FlasherRun(const std::string& imagePath, double& processSeconds) {
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
-    ChildProcess flasher(AnsiToWide(ProgramFolder() + "ostrel-flash.exe"), AnsiToWide("--json --quiet \"" + imagePath + "\""),
-                         ChildProcess::Output::Merged);
+    ChildProcess flasher(AnsiToWide(ProgramFolder() + "ostrel-flash.exe"),
+                         AnsiToWide("--json --quiet \"" + imagePath + "\""), ChildProcess::Output::Merged);
     const bool ended = flasher.WaitForEnd(INFINITE);
     QueryPerformanceCounter(&end);
     processSeconds = Seconds(start, end);
@@ -189,7 +170,7 @@ private:
         LARGE_INTEGER start, end;
         QueryPerformanceCounter(&start);
         if (m_worker) {
-            PipeLink link(m_pipe.Get());
+            PipeLink link(m_pipe.Get(), nullptr);
             TransferSignals signals;
             m_result.ok = RunTransfer(m_image.data(), size, link, signals) == TransferOutcome::Complete;
         } else {

@@ -1,7 +1,6 @@
 // One run of the console flasher over the shared download chain.
 #include "FlashSession.h"
 
-#include "DownloadChain.h"
 #include "DriverLibrary.h"
 #include "HostFacts.h"
 #include "JsonLine.h"
@@ -14,8 +13,6 @@ namespace {
 constexpr DWORD kPresencePollMs = 100;
 // How often a running transfer's progress is looked at, and how soon Ctrl+C is answered.
 constexpr DWORD kTransferPollMs = 50;
-// As the window does: a device that takes no data for this long has stopped.
-constexpr DWORD kStallLimitMs = 30000;
 
 std::wstring ToWide(const std::u16string& text) {
     return std::wstring(text.begin(), text.end());
@@ -35,17 +32,6 @@ std::wstring FullPath(const std::wstring& path) {
     return full.empty() ? path : full;
 }
 
-// The header could not be read: a file that exists but is too short is no image (65); anything else is a file
-// that cannot be read (66).
-FlashEnd WhyUnreadable(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
-        !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && data.nFileSizeHigh == 0 &&
-        data.nFileSizeLow < kImageHeaderSize)
-        return FlashEnd::ImageTooShort;
-    return FlashEnd::ImageUnreadable;
-}
-
 double SecondsSince(const LARGE_INTEGER& start) {
     LARGE_INTEGER now, frequency;
     QueryPerformanceCounter(&now);
@@ -56,39 +42,28 @@ double SecondsSince(const LARGE_INTEGER& start) {
 } // namespace
 
 FlashSession::FlashSession(const FlashOptions& options, FlashReporter& reporter, const ConsoleInterrupt& interrupt)
-    : m_options(options), m_reporter(reporter), m_interrupt(interrupt), m_imagePath(ToWide(options.image)) {
-    m_facts.path = ToUtf8(FullPath(m_imagePath));
+    : m_options(options), m_reporter(reporter), m_interrupt(interrupt), m_run(ToWide(options.image)) {
+    m_facts.path = ToUtf8(FullPath(ToWide(options.image)));
 }
 
 std::optional<FlashEnd> FlashSession::ReadImage() {
-    const HeaderCheck check = CheckImageHeader(m_imagePath, m_facts.header);
-    if (check == HeaderCheck::Unreadable)
-        return WhyUnreadable(m_imagePath);
+    const RunOutcome tested = m_run.TestHeader();
+    if (tested == RunOutcome::CannotOpen || tested == RunOutcome::TooShort)
+        return EndOfStep(tested);
+    m_facts.header = m_run.Header();
     m_facts.haveHeader = true;
 
     // Read whole even when the header fails its tests: the digest tells which file it was.
-    switch (LoadTestedImage(m_imagePath, m_facts.header, m_image)) {
-    case ImageLoad::Loaded:
-        break;
-    case ImageLoad::Unusable:
-        return WhyUnreadable(m_imagePath) == FlashEnd::ImageTooShort ? FlashEnd::ImageTooShort
-                                                                     : FlashEnd::ImageTooLarge;
-    case ImageLoad::Changed:
-        return FlashEnd::ImageChanged;
-    case ImageLoad::OpenFailed:
-    case ImageLoad::NoMemory:
-    case ImageLoad::ShortRead:
-        return FlashEnd::ImageUnreadable;
-    }
-    m_facts.size = m_image.size;
-    const std::string digest = Sha256Hex(m_image.bytes.get(), m_image.size);
+    const RunOutcome loaded = m_run.LoadImage();
+    if (loaded != RunOutcome::Ok)
+        return EndOfStep(loaded);
+    const ImageData& image = m_run.Image();
+    m_facts.size = image.size;
+    const std::string digest = Sha256Hex(image.bytes.get(), image.size);
     if (!digest.empty())
         m_facts.sha256 = digest;
-
-    if (check == HeaderCheck::NotAnImage)
-        return FlashEnd::NotAnImage;
-    if (check == HeaderCheck::UartImage)
-        return FlashEnd::UartImage;
+    if (tested != RunOutcome::Ok)
+        return EndOfStep(tested);
     return std::nullopt;
 }
 
@@ -217,28 +192,19 @@ FlashEnd FlashSession::Download(std::uint32_t device, TransferFigures& figures) 
     if (m_interrupt.Requested())
         return FlashEnd::Interrupted;
     m_reporter.Device(device);
-    // Held until the pipe is closed: one download per machine.
-    DownloadLock lock;
-    FileHandle pipe;
-    switch (OpenDevicePipe(lock, pipe)) {
-    case PipeOpen::Opened:
-        break;
-    case PipeOpen::AnotherRunWrites:
-        return FlashEnd::DeviceBusy;
-    case PipeOpen::DriverNotLoaded:
+    // The machine's lock is held until the run is finished: one download per machine.
+    RunOutcome outcome = m_run.OpenPipe();
+    if (outcome == RunOutcome::NoLibrary)
         ReportDriverProblem();
-        return FlashEnd::DriverMissing;
-    case PipeOpen::Refused:
-        return FlashEnd::PipeRefused;
-    }
-
-    // Every worker gets the same bytes, read and tested once at the start.
-    TransferWorker worker(m_image, std::move(pipe), nullptr);
-    figures.total = worker.BytesToSend();
     LARGE_INTEGER start;
     QueryPerformanceCounter(&start);
-    if (!worker.Start())
-        return FlashEnd::TransferBroken;
+    if (outcome == RunOutcome::Ok)
+        outcome = m_run.Start(nullptr);
+    if (outcome != RunOutcome::Ok)
+        return EndOfStep(outcome);
+
+    TransferWorker& worker = m_run.Worker();
+    figures.total = worker.BytesToSend();
     bool interrupted = false;
     while (!worker.WaitForEnd(kTransferPollMs)) {
         if (m_interrupt.Requested()) {
@@ -247,16 +213,14 @@ FlashEnd FlashSession::Download(std::uint32_t device, TransferFigures& figures) 
             interrupted = true;
             break;
         }
-        worker.CancelIfStalled(kStallLimitMs);
+        worker.CancelIfStalled();
         figures.bytes = worker.BytesSent();
         figures.seconds = SecondsSince(start);
         m_reporter.Progress(figures);
     }
-    if (!interrupted)
-        worker.Join();
     figures.bytes = worker.BytesSent();
     figures.seconds = SecondsSince(start);
-    const FlashEnd end = EndOfTransfer(worker.Outcome(), interrupted);
+    const FlashEnd end = EndOfTransfer(m_run.Finish(), interrupted);
     if (end == FlashEnd::Written)
         m_reporter.Progress(figures);
     return end;

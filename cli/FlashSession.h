@@ -8,11 +8,11 @@
 
 #include "AttemptLog.h"
 #include "ConsoleInterrupt.h"
+#include "DownloadRun.h"
 #include "FlashOptions.h"
 #include "FlashOutcome.h"
 #include "FlashReporter.h"
 #include "ImageFacts.h"
-#include "ImageFile.h"
 
 class FlashSession {
 public:
@@ -38,8 +38,8 @@ private:
     const FlashOptions& m_options;
     FlashReporter& m_reporter;
     const ConsoleInterrupt& m_interrupt;
-    std::wstring m_imagePath;
+    // One image read and tested once, and downloaded by every attempt of a session.
+    DownloadRun m_run;
     ImageFacts m_facts;
-    ImageData m_image;
     AttemptLog m_log;
 };

@@ -1,7 +1,7 @@
 // The device driver library TarselUSB.dll: one load, one call by name, one release, for each call.
 #include "DriverLibrary.h"
 
-#include "Module.h"
+#include "Handle.h"
 
 namespace {
 const char kDriverLibrary[] = "TarselUSB.dll";
@@ -14,8 +14,8 @@ using OpenFileFunction = HANDLE(__cdecl*)(const char*);
 DriverCall CallOpenDev() {
     HANDLE result;
     {
-        const Module library(kDriverLibrary);
-        const auto openDev = library.Find<OpenDevFunction>("open_dev");
+        const ModuleHandle library(LoadLibraryA(kDriverLibrary));
+        const auto openDev = FindExport<OpenDevFunction>(library, "open_dev");
         if (!openDev)
             return {false, INVALID_HANDLE_VALUE};
         result = openDev();
@@ -26,8 +26,8 @@ DriverCall CallOpenDev() {
 DriverCall CallOpenFile(const char* pipeName) {
     HANDLE result;
     {
-        const Module library(kDriverLibrary);
-        const auto openFile = library.Find<OpenFileFunction>("open_file");
+        const ModuleHandle library(LoadLibraryA(kDriverLibrary));
+        const auto openFile = FindExport<OpenFileFunction>(library, "open_file");
         if (!openFile)
             return {false, INVALID_HANDLE_VALUE};
         result = openFile(pipeName);
@@ -35,12 +35,22 @@ DriverCall CallOpenFile(const char* pipeName) {
     return {true, result};
 }
 
+DevicePresence QueryDevicePresence() {
+    const DriverCall call = CallOpenDev();
+    if (!call.called)
+        return DevicePresence::DriverNotLoaded;
+    if (call.result == INVALID_HANDLE_VALUE)
+        return DevicePresence::Absent;
+    CloseHandle(call.result);
+    return DevicePresence::Present;
+}
+
 DWORD DriverLibraryProblem() {
     SetLastError(0);
-    const Module library(kDriverLibrary);
-    if (!library.IsLoaded())
+    const ModuleHandle library(LoadLibraryA(kDriverLibrary));
+    if (!library.IsValid())
         return GetLastError() != 0 ? GetLastError() : static_cast<DWORD>(ERROR_MOD_NOT_FOUND);
-    if (!library.Find<OpenDevFunction>("open_dev") || !library.Find<OpenFileFunction>("open_file"))
+    if (!FindExport<OpenDevFunction>(library, "open_dev") || !FindExport<OpenFileFunction>(library, "open_file"))
         return ERROR_PROC_NOT_FOUND;
     return 0;
 }

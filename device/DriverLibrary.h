@@ -18,6 +18,11 @@ DriverCall CallOpenDev();
 // open_file(pipeName): a write handle on the device's pipe, or INVALID_HANDLE_VALUE.
 DriverCall CallOpenFile(const char* pipeName);
 
+enum class DevicePresence { Present, Absent, DriverNotLoaded };
+
+// One open_dev call through the driver library; a handle it returns is closed at once.
+DevicePresence QueryDevicePresence();
+
 // Why the library cannot be used, for a report to the user: loads it once more and gives the system's load error
 // (126: not found where Windows looks; 193: a library of the other architecture), ERROR_PROC_NOT_FOUND when an
 // export is missing, or 0 when it can be used now.

@@ -22,23 +22,23 @@ FileHandle OpenImage(const std::wstring& path, DWORD share) {
 }
 } // namespace
 
-bool ReadImageHeader(const std::wstring& path, ImageHeader& header) {
+HeaderRead ReadImageHeader(const std::wstring& path, ImageHeader& header) {
     DWORD total = 0;
     {
         const FileHandle file = OpenImage(path, 0);
         if (!file.IsValid())
-            return false;
+            return HeaderRead::CannotOpen;
         while (total < kImageHeaderSize) {
             DWORD read = 0;
             if (!ReadFile(file.Get(), header.bytes.data() + total, static_cast<DWORD>(kImageHeaderSize - total), &read,
                           nullptr))
-                return false;
+                return HeaderRead::CannotOpen;
             if (read == 0)
                 break;
             total += read;
         }
     } // Closed before any test of the contents.
-    return total == kImageHeaderSize;
+    return total == kImageHeaderSize ? HeaderRead::Read : HeaderRead::TooShort;
 }
 
 ImageLoad LoadImageFile(const std::wstring& path, ImageData& image) {
@@ -50,8 +50,12 @@ ImageLoad LoadImageFile(const std::wstring& path, ImageData& image) {
     // fit the 32-bit count, or the worker would stream a cut-off image.
     DWORD sizeHigh = 0;
     const DWORD size = GetFileSize(file.Get(), &sizeHigh);
-    if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || sizeHigh != 0 || size < kImageHeaderSize)
-        return ImageLoad::Unusable;
+    if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
+        return ImageLoad::OpenFailed;
+    if (sizeHigh != 0)
+        return ImageLoad::TooLarge;
+    if (size < kImageHeaderSize)
+        return ImageLoad::TooShort;
 
     std::uint8_t* block = new (std::nothrow) std::uint8_t[size];
     if (!block)

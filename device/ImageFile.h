@@ -7,9 +7,15 @@
 
 #include "ImageHeader.h"
 
+enum class HeaderRead {
+    Read,
+    CannotOpen, // cannot be opened or read
+    TooShort,   // shorter than a header
+};
+
 // Reads the first 1028 bytes, the file opened read-only and exclusively and closed again before the caller
-// tests anything. False when the file cannot be opened or read, or is shorter.
-bool ReadImageHeader(const std::wstring& path, ImageHeader& header);
+// tests anything.
+HeaderRead ReadImageHeader(const std::wstring& path, ImageHeader& header);
 
 // The whole image in memory. Shared, so that a session of several downloads sends one copy; a transfer
 // releases its share at its end.
@@ -20,11 +26,11 @@ struct ImageData {
 
 enum class ImageLoad {
     Loaded,
-    Unusable,   // now shorter than a header, or too large for a 32-bit count
+    TooShort,   // now shorter than a header
+    TooLarge,   // too large for a 32-bit count
     OpenFailed, // the file cannot be opened again
     NoMemory,
     ShortRead, // fewer (or other) bytes read than the file's size
-    Changed,   // the image no longer begins with the header that was tested
 };
 
 // Opens the file again (read sharing) and reads it whole into one block.

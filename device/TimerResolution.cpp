@@ -23,14 +23,10 @@ bool SetTimerResolutionThrottling(bool systemDecides) {
 } // namespace
 
 TimerResolution::TimerResolution() : m_winmm(LoadLibraryExW(L"winmm.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
-    if (m_winmm) {
-        const auto beginPeriod =
-            reinterpret_cast<PeriodFunction>(reinterpret_cast<void*>(GetProcAddress(m_winmm, "timeBeginPeriod")));
-        const auto endPeriod =
-            reinterpret_cast<PeriodFunction>(reinterpret_cast<void*>(GetProcAddress(m_winmm, "timeEndPeriod")));
-        if (beginPeriod && endPeriod && beginPeriod(kPeriodMs) == 0)
-            m_endPeriod = endPeriod;
-    }
+    const auto beginPeriod = FindExport<PeriodFunction>(m_winmm, "timeBeginPeriod");
+    const auto endPeriod = FindExport<PeriodFunction>(m_winmm, "timeEndPeriod");
+    if (beginPeriod && endPeriod && beginPeriod(kPeriodMs) == 0)
+        m_endPeriod = endPeriod;
     m_throttlingSet = SetTimerResolutionThrottling(false);
 }
 
@@ -39,6 +35,4 @@ TimerResolution::~TimerResolution() {
         SetTimerResolutionThrottling(true);
     if (m_endPeriod)
         m_endPeriod(kPeriodMs);
-    if (m_winmm)
-        FreeLibrary(m_winmm);
 }

@@ -2,7 +2,7 @@
 // long rather than a whole scheduler tick (15.6 ms).
 #pragma once
 
-#include <windows.h>
+#include "Handle.h"
 
 class TimerResolution {
 public:
@@ -19,7 +19,7 @@ private:
 
     // winmm.dll is no KnownDLL: imported statically, a file of that name beside the executable would be loaded
     // in its place. It is loaded from the system folder only.
-    HMODULE m_winmm;
+    ModuleHandle m_winmm;
     PeriodFunction m_endPeriod = nullptr;
     bool m_throttlingSet = false;
 };

@@ -1,35 +1,9 @@
 // The transfer worker: streams the image on its own thread and reports to the main window by posted messages.
 #include "TransferWorker.h"
 
+#include "PipeLink.h"
 #include "TimerResolution.h"
 #include "TransferMessages.h"
-
-// Writes to the pipe, sleeps, reads the clock and posts progress; runs on the worker thread only.
-class TransferWorker::PipeLink : public TransferLink {
-public:
-    PipeLink(HANDLE pipe, HWND notify) : m_pipe(pipe), m_notify(notify) {}
-
-    bool Write(const std::uint8_t* data, std::uint32_t size, std::uint32_t& written) override {
-        DWORD count = 0;
-        const bool succeeded = WriteFile(m_pipe, data, size, &count, nullptr);
-        written = count;
-        return succeeded;
-    }
-
-    void Wait(std::uint32_t milliseconds) override { Sleep(milliseconds); }
-
-    std::uint32_t Now() override { return GetTickCount(); }
-
-    // Posted, not sent: the worker never waits on the UI thread, which may itself be waiting for the worker.
-    void Progress(std::uint32_t position) override {
-        if (m_notify)
-            PostMessageA(m_notify, WM_APP_TRANSFER_PROGRESS, position, 0);
-    }
-
-private:
-    HANDLE m_pipe;
-    HWND m_notify;
-};
 
 TransferWorker::TransferWorker(ImageData image, FileHandle pipe, HWND notify)
     : m_image(std::move(image)), m_pipe(std::move(pipe)), m_notify(notify),

@@ -38,16 +38,18 @@ public:
     std::uint32_t BytesToSend() const { return m_bytesToSend; }
     // How the run ended; meaningful once it has ended.
     TransferOutcome Outcome() const { return m_outcome.load(); }
+    // Twice the longest the retries of one write can take (3002 waits of 5 ms): a run with no write done for this
+    // long has a device that stopped reading.
+    static constexpr DWORD kStallLimitMs = 30000;
     // Ends a run in which a write has not returned for `limitMs`: a device that stops reading blocks the write in
     // the system, where no retry limit reaches it. The run then ends as stopped, and so failed.
-    void CancelIfStalled(DWORD limitMs);
+    void CancelIfStalled(DWORD limitMs = kStallLimitMs);
 
 protected:
     // Cancels a write blocked in the system, on the worker thread and on the pipe.
     virtual void CancelWrite();
 
 private:
-    class PipeLink;
     static DWORD WINAPI ThreadMain(void* self);
     void Run();
 

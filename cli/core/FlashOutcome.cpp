@@ -79,6 +79,37 @@ const char* DriverLoadErrorMeaning(unsigned long error, bool program64) {
     }
 }
 
+FlashEnd EndOfStep(RunOutcome outcome) {
+    switch (outcome) {
+    case RunOutcome::Ok:
+        return FlashEnd::Written;
+    case RunOutcome::CannotOpen:
+    case RunOutcome::CannotOpenAgain:
+    case RunOutcome::NoMemory:
+    case RunOutcome::ShortRead:
+        return FlashEnd::ImageUnreadable;
+    case RunOutcome::TooShort:
+        return FlashEnd::ImageTooShort;
+    case RunOutcome::TooLarge:
+        return FlashEnd::ImageTooLarge;
+    case RunOutcome::NoMarker:
+        return FlashEnd::NotAnImage;
+    case RunOutcome::UartImage:
+        return FlashEnd::UartImage;
+    case RunOutcome::Changed:
+        return FlashEnd::ImageChanged;
+    case RunOutcome::AnotherRunWrites:
+        return FlashEnd::DeviceBusy;
+    case RunOutcome::NoLibrary:
+        return FlashEnd::DriverMissing;
+    case RunOutcome::PipeRefused:
+        return FlashEnd::PipeRefused;
+    case RunOutcome::NoThread:
+        break;
+    }
+    return FlashEnd::TransferBroken;
+}
+
 FlashEnd EndOfTransfer(TransferOutcome outcome, bool interrupted) {
     switch (outcome) {
     case TransferOutcome::Complete:

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "RunOutcome.h"
 #include "TransferLoop.h"
 
 namespace ExitCode {
@@ -47,6 +48,9 @@ bool LeavesPartialImage(FlashEnd end);
 // What a Windows error from loading the driver library means for the user, in plain English: not found (126), of
 // the other architecture (193, `program64` tells this program's), or missing an export (127); null for others.
 const char* DriverLoadErrorMeaning(unsigned long error, bool program64);
+
+// How a step of a download run that did not go on ends the attempt.
+FlashEnd EndOfStep(RunOutcome outcome);
 
 // How a transfer run ended; `interrupted` when the stop came from the user rather than the stall limit.
 FlashEnd EndOfTransfer(TransferOutcome outcome, bool interrupted);

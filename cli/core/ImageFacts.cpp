@@ -5,9 +5,6 @@
 
 namespace {
 
-constexpr std::uint8_t kNandFlashKind = 3;
-constexpr std::uint32_t kPayloadOffset = 1024;
-
 std::optional<std::uint32_t> PayloadSize(const ImageFacts& facts) {
     if (!facts.size || *facts.size < kPayloadOffset)
         return std::nullopt;
@@ -27,13 +24,6 @@ const char* FlashKindName(std::uint8_t kind) {
     default:
         return "unknown";
     }
-}
-
-std::optional<std::string> ImageDate(const ImageHeader& header) {
-    if (header.FlashKind() != kSerialFlashKind || !header.HasDate())
-        return std::nullopt;
-    return std::to_string(header.DateFirst()) + '/' + std::to_string(header.DateSecond()) + '/' +
-           std::to_string(header.Year());
 }
 
 JsonLine& AddImageFields(JsonLine& line, const ImageFacts& facts) {

@@ -19,8 +19,6 @@ struct ImageFacts {
 
 // "e-flash", "serial flash", "NAND flash" or "unknown".
 const char* FlashKindName(std::uint8_t kind);
-// "31/12/2014" for a dated serial-flash image (the window's image line shows the same), else none.
-std::optional<std::string> ImageDate(const ImageHeader& header);
 
 // The fields of the image as JSON, after the fields already in `line`.
 JsonLine& AddImageFields(JsonLine& line, const ImageFacts& facts);

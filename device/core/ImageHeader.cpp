@@ -32,7 +32,7 @@ std::int32_t ImageHeader::PacketCount() const {
 }
 
 int ImageHeader::DateFirst() const {
-    return AsSigned8(bytes[1024]);
+    return AsSigned8(bytes[kPayloadOffset]);
 }
 
 int ImageHeader::DateSecond() const {
@@ -41,6 +41,13 @@ int ImageHeader::DateSecond() const {
 
 int ImageHeader::Year() const {
     return AsSigned8(bytes[1027]) + 2000;
+}
+
+std::optional<std::string> ImageDate(const ImageHeader& header) {
+    if (header.FlashKind() != kSerialFlashKind || !header.HasDate())
+        return std::nullopt;
+    return std::to_string(header.DateFirst()) + '/' + std::to_string(header.DateSecond()) + '/' +
+           std::to_string(header.Year());
 }
 
 bool HasImageMarker(const ImageHeader& header) {
@@ -64,10 +71,8 @@ const char* ImageInfoTextKey(const ImageHeader& header) {
 
 std::string ComposeImageInfoText(const ImageHeader& header, const char* keyText) {
     std::string text = keyText != nullptr ? keyText : "";
-    if (header.FlashKind() == kSerialFlashKind && header.HasDate()) {
-        text += ' ' + std::to_string(header.DateFirst()) + '/' + std::to_string(header.DateSecond()) + '/' +
-                std::to_string(header.Year());
-    }
+    if (const std::optional<std::string> date = ImageDate(header))
+        text += ' ' + *date;
     if (text.size() > kImageInfoTextMaxLength) {
         text.resize(kImageInfoTextMaxLength);
     }

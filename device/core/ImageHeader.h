@@ -13,6 +13,9 @@ inline constexpr std::size_t kImageHeaderSize = 1028;
 inline constexpr std::uint8_t kImageMarker = 0x24; // '$'
 inline constexpr std::uint8_t kEFlashKind = 1;
 inline constexpr std::uint8_t kSerialFlashKind = 2;
+inline constexpr std::uint8_t kNandFlashKind = 3;
+// Where the payload begins; the bytes before it hold the header command and reserved space.
+inline constexpr std::uint32_t kPayloadOffset = 1024;
 
 // Keys of the image info texts, all in the text table's "message" section.
 namespace ImageInfoKey {
@@ -41,6 +44,9 @@ struct ImageHeader {
     int DateSecond() const;
     int Year() const;
 };
+
+// "31/12/2014" for a dated serial-flash image, else none; the image info line and the console flasher show the same.
+std::optional<std::string> ImageDate(const ImageHeader& header);
 
 bool HasImageMarker(const ImageHeader& header);
 bool IsUsbImage(const ImageHeader& header);

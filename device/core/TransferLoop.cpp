@@ -8,7 +8,6 @@
 namespace {
 
 constexpr std::uint32_t kHeaderCommandSize = 20;
-constexpr std::uint32_t kPayloadOffset = 1024;
 constexpr std::uint32_t kMaxChunkSize = 2048;
 // The first attempt and up to 3001 repeats.
 constexpr int kAttemptsPerWrite = 3002;

@@ -40,18 +40,18 @@ DWORD WINAPI CloseAfterHalfASecond(void* handle) {
 TEST(ImageFile, TheHeaderNeedsAll1028BytesAndAnUnlockedFile) {
     ImageHeader header;
     const std::wstring tooShort = WriteImage("short", 1027);
-    EXPECT_FALSE(ReadImageHeader(tooShort, header));
-    EXPECT_FALSE(ReadImageHeader(TempPath("missing"), header));
+    EXPECT_EQ(ReadImageHeader(tooShort, header), HeaderRead::TooShort);
+    EXPECT_EQ(ReadImageHeader(TempPath("missing"), header), HeaderRead::CannotOpen);
 
     const std::wstring exact = WriteImage("exact", 1028);
-    ASSERT_TRUE(ReadImageHeader(exact, header));
+    ASSERT_EQ(ReadImageHeader(exact, header), HeaderRead::Read);
     EXPECT_EQ(header.bytes[0], 1);
     EXPECT_EQ(header.bytes[1027], static_cast<std::uint8_t>(1027 * 7 + 1));
     {
         // The header is read exclusively: a file another program writes to is refused.
         const FileHandle writer(
             CreateFileW(exact.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-        EXPECT_FALSE(ReadImageHeader(exact, header));
+        EXPECT_EQ(ReadImageHeader(exact, header), HeaderRead::CannotOpen);
     }
     // ...and it is closed again, so the whole-image read that follows can open it.
     ImageData image;
@@ -60,7 +60,7 @@ TEST(ImageFile, TheHeaderNeedsAll1028BytesAndAnUnlockedFile) {
     EXPECT_EQ(image.bytes[1027], static_cast<std::uint8_t>(1027 * 7 + 1));
 
     ImageData shrunk;
-    EXPECT_EQ(LoadImageFile(tooShort, shrunk), ImageLoad::Unusable) << "replaced by a shorter file meanwhile";
+    EXPECT_EQ(LoadImageFile(tooShort, shrunk), ImageLoad::TooShort) << "replaced by a shorter file meanwhile";
     EXPECT_EQ(LoadImageFile(TempPath("missing"), shrunk), ImageLoad::OpenFailed);
     DeleteFileW(tooShort.c_str());
     DeleteFileW(exact.c_str());
@@ -77,7 +77,7 @@ TEST(ImageFile, AnImageOf4GiBOrMoreIsRefusedRatherThanCutToItsLow32Bits) {
         ASSERT_TRUE(SetEndOfFile(file.Get()));
     }
     ImageData image;
-    EXPECT_EQ(LoadImageFile(path, image), ImageLoad::Unusable);
+    EXPECT_EQ(LoadImageFile(path, image), ImageLoad::TooLarge);
     EXPECT_FALSE(image.bytes);
     DeleteFileW(path.c_str());
 }
@@ -94,7 +94,7 @@ TEST(ImageFile, AFileHeldOpenForAMomentIsWaitedFor) {
         if (wholeImage)
             EXPECT_EQ(LoadImageFile(path, image), ImageLoad::Loaded);
         else
-            EXPECT_TRUE(ReadImageHeader(path, header));
+            EXPECT_EQ(ReadImageHeader(path, header), HeaderRead::Read);
         WaitForSingleObject(release.Get(), INFINITE);
     }
     DeleteFileW(path.c_str());

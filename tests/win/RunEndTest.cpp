@@ -14,6 +14,7 @@
 #include "LumetraDlg.h"
 #include "ModalRunner.h"
 #include "TestDevice.h"
+#include "TestWorkers.h"
 #include "TransferMessages.h"
 #include "TransferWorker.h"
 #include "WindowRun.h"
@@ -37,14 +38,6 @@ public:
     DeafWindow() { m_closePatienceMs = 1000; }
 
 protected:
-    class DeafWorker : public TransferWorker {
-    public:
-        using TransferWorker::TransferWorker;
-
-    protected:
-        void CancelWrite() override {}
-    };
-
     std::unique_ptr<TransferWorker> MakeTransferWorker(ImageData image, FileHandle pipe) override {
         return std::make_unique<DeafWorker>(std::move(image), std::move(pipe), GetSafeHwnd());
     }

@@ -7,6 +7,7 @@
 
 #include "DriverLibrary.h"
 #include "TestDevice.h"
+#include "TestWorkers.h"
 #include "TransferMessages.h"
 #include "TransferWorker.h"
 
@@ -33,15 +34,6 @@ int WaitForEnd(HWND window, DWORD timeoutMs) {
     }
     return -1;
 }
-
-// A worker on a driver that ignores every cancel.
-class DeafWorker : public TransferWorker {
-public:
-    using TransferWorker::TransferWorker;
-
-protected:
-    void CancelWrite() override {}
-};
 
 ImageData BigImage() {
     ImageData image;

@@ -1,0 +1,91 @@
+// One download run: header tests, whole image, lock and pipe, worker; and its release.
+#include "DownloadRun.h"
+
+#include <cstring>
+
+#include "DriverLibrary.h"
+
+DownloadRun::DownloadRun(std::wstring imagePath) : m_imagePath(std::move(imagePath)) {}
+
+DownloadRun::~DownloadRun() {
+    m_worker.reset();
+    m_lock.Release();
+}
+
+RunOutcome DownloadRun::TestHeader() {
+    switch (ReadImageHeader(m_imagePath, m_header)) {
+    case HeaderRead::Read:
+        break;
+    case HeaderRead::CannotOpen:
+        return RunOutcome::CannotOpen;
+    case HeaderRead::TooShort:
+        return RunOutcome::TooShort;
+    }
+    if (!HasImageMarker(m_header))
+        return RunOutcome::NoMarker;
+    if (!IsUsbImage(m_header))
+        return RunOutcome::UartImage;
+    return RunOutcome::Ok;
+}
+
+RunOutcome DownloadRun::LoadImage() {
+    ImageData loaded;
+    switch (LoadImageFile(m_imagePath, loaded)) {
+    case ImageLoad::Loaded:
+        break;
+    case ImageLoad::TooShort:
+        return RunOutcome::TooShort;
+    case ImageLoad::TooLarge:
+        return RunOutcome::TooLarge;
+    case ImageLoad::OpenFailed:
+        return RunOutcome::CannotOpenAgain;
+    case ImageLoad::NoMemory:
+        return RunOutcome::NoMemory;
+    case ImageLoad::ShortRead:
+        return RunOutcome::ShortRead;
+    }
+    if (std::memcmp(loaded.bytes.get(), m_header.bytes.data(), kImageHeaderSize) != 0)
+        return RunOutcome::Changed;
+    m_image = std::move(loaded);
+    return RunOutcome::Ok;
+}
+
+RunOutcome DownloadRun::OpenPipe() {
+    DownloadLock lock;
+    if (!lock.TryTake())
+        return RunOutcome::AnotherRunWrites;
+    const DriverCall call = CallOpenFile(kDevicePipeName);
+    if (!call.called)
+        return RunOutcome::NoLibrary;
+    FileHandle pipe(call.result);
+    if (!pipe.IsValid())
+        return RunOutcome::PipeRefused;
+    m_lock = std::move(lock);
+    m_pipe = std::move(pipe);
+    return RunOutcome::Ok;
+}
+
+RunOutcome DownloadRun::Start(HWND notify) {
+    return Start([notify](ImageData image, FileHandle pipe) {
+        return std::make_unique<TransferWorker>(std::move(image), std::move(pipe), notify);
+    });
+}
+
+RunOutcome DownloadRun::Start(const WorkerMaker& makeWorker) {
+    // Every worker gets the same bytes, read and tested once.
+    std::unique_ptr<TransferWorker> worker = makeWorker(m_image, std::move(m_pipe));
+    if (!worker->Start()) {
+        m_lock.Release();
+        return RunOutcome::NoThread;
+    }
+    m_worker = std::move(worker);
+    return RunOutcome::Ok;
+}
+
+TransferOutcome DownloadRun::Finish() {
+    m_worker->Join();
+    const TransferOutcome outcome = m_worker->Outcome();
+    m_worker.reset();
+    m_lock.Release();
+    return outcome;
+}

@@ -1,0 +1,60 @@
+// One download run, shared by the window and the console flasher: the steps from an image path to a transfer in
+// their order, each reporting its outcome as one value, and what the run holds (image, lock, pipe, worker) released
+// in one place. It knows no window and no console; each front end words the outcomes itself.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "DownloadLock.h"
+#include "Handle.h"
+#include "ImageFile.h"
+#include "RunOutcome.h"
+#include "TransferWorker.h"
+
+class DownloadRun {
+public:
+    using WorkerMaker = std::function<std::unique_ptr<TransferWorker>(ImageData, FileHandle)>;
+
+    explicit DownloadRun(std::wstring imagePath);
+    // Stops a worker that still runs, waits for it, and releases the lock.
+    ~DownloadRun();
+    DownloadRun(const DownloadRun&) = delete;
+    DownloadRun& operator=(const DownloadRun&) = delete;
+
+    // The steps, in this order. Reads the header (exclusively) and tests its marker, then its port. Unless the
+    // outcome is CannotOpen or TooShort, Header() holds the bytes read and LoadImage may follow.
+    RunOutcome TestHeader();
+    // Reads the whole image into memory and makes sure it still begins with the header that was tested: what is
+    // sent must be what was tested, and the file may have been replaced in between.
+    RunOutcome LoadImage();
+    // Takes the machine's download lock, then open_file("PIPE00") through the driver library. Another run, of this
+    // program or another, would interleave its chunks with this one's in the device.
+    RunOutcome OpenPipe();
+    // Hands the image and the pipe to a worker reporting to `notify` (null: none) and starts it.
+    RunOutcome Start(HWND notify);
+    // The same with a worker of the caller's making.
+    RunOutcome Start(const WorkerMaker& makeWorker);
+    // Waits for the started worker's end, then lets go of the worker, the pipe and the lock; how the transfer
+    // ended. The image stays, so that OpenPipe and Start may follow again (one image, several devices).
+    TransferOutcome Finish();
+
+    const ImageHeader& Header() const { return m_header; }
+    const ImageData& Image() const { return m_image; }
+    // A run started and not yet finished.
+    bool IsStarted() const { return m_worker != nullptr; }
+    // The started run's worker: its progress, its end, its stop.
+    TransferWorker& Worker() { return *m_worker; }
+    const TransferWorker& Worker() const { return *m_worker; }
+
+private:
+    std::wstring m_imagePath;
+    ImageHeader m_header;
+    ImageData m_image;
+    // Declared before the worker, so that a worker still running when the run goes has stopped before the lock
+    // is released.
+    DownloadLock m_lock;
+    FileHandle m_pipe;
+    std::unique_ptr<TransferWorker> m_worker;
+};
