@@ -133,7 +133,7 @@ const char* CLumetraDlg::LookupText(const char* section, const char* key) {
 }
 
 void CLumetraDlg::ShowTextMessage(const char* key) {
-    AfxMessageBox(LookupText(TextKey::kMessageSection, key), MB_OK, 0);
+    AfxMessageBox(LookupText(TextKey::kMessageSection, key), MB_OK);
 }
 
 void CLumetraDlg::OnTimer(UINT_PTR id) {
@@ -168,7 +168,7 @@ bool CLumetraDlg::CheckDevicePresence() {
         if (!m_driverOutageReported && !m_driverBoxOpen) {
             m_driverOutageReported = true;
             m_driverBoxOpen = true;
-            AfxMessageBox(kDriverUnloadedText, MB_OK, 0);
+            AfxMessageBox(kDriverUnloadedText, MB_OK);
             m_driverBoxOpen = false;
         }
         return false;
@@ -199,7 +199,7 @@ bool CLumetraDlg::StopTransferForClose() {
         return false;
     if (IsTransferring()) {
         const std::string question = TextOf(Text::kConfirmCloseDuringTransfer);
-        if (AfxMessageBox(question.c_str(), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, 0) != IDYES)
+        if (AfxMessageBox(question.c_str(), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
             return false;
         // The worker may have ended while the question was open; then its end message was handled already.
         if (m_phase == RunPhase::Running) {
@@ -210,7 +210,7 @@ bool CLumetraDlg::StopTransferForClose() {
             if (!m_run->Worker().StopAndWait(m_closePatienceMs)) {
                 m_noResponseText = TextOf(Text::kNoResponseOnClose);
                 SetTimer(kStopWatchTimer, kStopWatchMs);
-                AfxMessageBox(m_noResponseText.c_str(), MB_OK | MB_ICONWARNING, 0);
+                AfxMessageBox(m_noResponseText.c_str(), MB_OK | MB_ICONWARNING);
                 KillTimer(kStopWatchTimer);
                 m_run->Worker().StopAndWait();
             }
@@ -270,7 +270,7 @@ void CLumetraDlg::OnDropFiles(HDROP drop) {
     m_phase = RunPhase::Starting;
     if (files.Count() != 1) {
         files.Release();
-        AfxMessageBox(TextOf(Text::kDropOneImage).c_str(), MB_OK, 0);
+        AfxMessageBox(TextOf(Text::kDropOneImage).c_str(), MB_OK);
     } else {
         const std::wstring path = files.Path(0);
         // The drop's memory is not needed while the start's message boxes are up.
@@ -283,7 +283,7 @@ void CLumetraDlg::OnDropFiles(HDROP drop) {
 
 void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
     m_imagePath = imagePath;
-    auto run = std::make_unique<DownloadRun>(imagePath);
+    auto run = std::make_unique<DownloadRun>(m_imagePath);
 
     const RunOutcome tested = run->TestHeader();
     if (tested == RunOutcome::UartImage || tested == RunOutcome::Ok) {
@@ -334,7 +334,7 @@ void CLumetraDlg::ShowRefusal(RunOutcome outcome) {
         ShowTextMessage(TextKey::kUartImage);
         break;
     case RunOutcome::AnotherRunWrites:
-        AfxMessageBox(TextOf(Text::kAnotherRunWrites).c_str(), MB_OK, 0);
+        AfxMessageBox(TextOf(Text::kAnotherRunWrites).c_str(), MB_OK);
         break;
     case RunOutcome::NoLibrary:
         ShowTextMessage(TextKey::kDriverNotLoaded);

@@ -7,7 +7,7 @@
 #include "Wnd.h"
 #include "WinApp.h"
 
-int AfxMessageBox(const char* text, UINT type, UINT) {
+int AfxMessageBox(const char* text, UINT type) {
     if ((type & MB_ICONMASK) == 0)
         type |= MB_ICONEXCLAMATION;
     CWnd* mainWnd = AfxGetMainWnd();

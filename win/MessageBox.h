@@ -4,7 +4,7 @@
 #include <windows.h>
 
 // Shows the text; a box type that names no icon gets the exclamation icon.
-int AfxMessageBox(const char* text, UINT type = MB_OK, UINT helpContext = 0);
+int AfxMessageBox(const char* text, UINT type = MB_OK);
 
 // Ends the message boxes of this thread that show the text, as OK would.
 void EndMessageBoxes(const char* text);

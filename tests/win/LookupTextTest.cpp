@@ -93,3 +93,9 @@ TEST(LookupText, TheShippedTableHasNoByteOrderMarkAndEveryKeyTheToolReads) {
         }
     }
 }
+
+TEST(LookupText, TheBuiltInEnglishTextsAreTheEnglishTablesTexts) {
+    CLumetraDlg dialog;
+    for (const TextId* text : Text::kAll)
+        EXPECT_STREQ(dialog.LookupText(text->section, text->key), text->fallback) << text->section << " " << text->key;
+}
