@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes throwaway signing material with openssl, afresh for every test run (no private key lives in the
 # repository): an image, certificates and detached signatures over the image as a vendor makes them.
-# Usage: make-signing-fixtures.sh FOLDER
-#   FOLDER/image.hdr            an image of 70000 random bytes
+# Usage: make-signing-fixtures.sh FOLDER [IMAGE-BYTES]
+#   FOLDER/image.hdr            an image of IMAGE-BYTES (70000 unless given) random bytes
 #   FOLDER/trusted/             what an administrator trusts: vendor.crt (PEM) and ca.cer (DER)
 #   FOLDER/<signer>.p7s         image.hdr signed (openssl cms -sign -binary -md sha256, DER) by each signer:
 #                                 vendor    self-signed, trusted as such
@@ -11,7 +11,7 @@
 #                                 impostor  self-signed with the vendor's name and serial number, not trusted
 #   FOLDER/keys/<signer>.key, .crt   the keys and certificates, to sign other images with
 set -euo pipefail
-out=$1
+out=$1 size=${2:-70000}
 rm -rf "$out"
 mkdir -p "$out/trusted" "$out/keys"
 cd "$out"
@@ -33,7 +33,7 @@ openssl req -new -newkey rsa:2048 -nodes -keyout keys/leaf.key -out keys/leaf.cs
 openssl x509 -req -in keys/leaf.csr -CA keys/ca.crt -CAkey keys/ca.key -set_serial 2 -sha256 -days 30 \
     -out keys/leaf.crt 2>/dev/null
 
-head -c 70000 /dev/urandom >image.hdr
+head -c "$size" /dev/urandom >image.hdr
 for signer in vendor leaf stranger impostor; do
     openssl cms -sign -binary -md sha256 -in image.hdr -signer "keys/$signer.crt" -inkey "keys/$signer.key" \
         -outform DER -out "$signer.p7s"
