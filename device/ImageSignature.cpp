@@ -17,6 +17,9 @@
 namespace {
 
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+// The message hashes the whole image once for each signer: a crafted signature with thousands of them would hold the
+// download up for hours. A vendor signs once, perhaps twice while changing keys.
+constexpr DWORD kMaxSigners = 4;
 
 // crypt32.dll is no KnownDLL: imported statically, a file of that name beside the executable (say in a Downloads
 // folder) would be loaded in its place. It is loaded from the system folder once and stays for the process's life.
@@ -67,21 +70,21 @@ const Crypt32& Crypt() {
     return crypt;
 }
 
-// Owns a message, store or certificate and lets it go through crypt32; move-only.
-template <class Handle, void (*Close)(Handle)> class CryptOwner {
+// Owns a message, store, certificate or file search and lets it go; null is none. Move-only.
+template <class Handle, void (*Close)(Handle)> class Owner {
 public:
-    explicit CryptOwner(Handle handle) : m_handle(handle) {}
-    ~CryptOwner() {
+    explicit Owner(Handle handle) : m_handle(handle) {}
+    ~Owner() {
         if (m_handle)
             Close(m_handle);
     }
-    CryptOwner(CryptOwner&& other) noexcept : m_handle(std::exchange(other.m_handle, nullptr)) {}
-    CryptOwner& operator=(CryptOwner&& other) noexcept {
+    Owner(Owner&& other) noexcept : m_handle(std::exchange(other.m_handle, nullptr)) {}
+    Owner& operator=(Owner&& other) noexcept {
         std::swap(m_handle, other.m_handle);
         return *this;
     }
-    CryptOwner(const CryptOwner&) = delete;
-    CryptOwner& operator=(const CryptOwner&) = delete;
+    Owner(const Owner&) = delete;
+    Owner& operator=(const Owner&) = delete;
 
     Handle Get() const { return m_handle; }
 
@@ -98,9 +101,13 @@ void CloseStore(HCERTSTORE store) {
 void FreeCertificate(PCCERT_CONTEXT certificate) {
     Crypt().FreeCertificate(certificate);
 }
-using Message = CryptOwner<HCRYPTMSG, CloseMessage>;
-using Store = CryptOwner<HCERTSTORE, CloseStore>;
-using Certificate = CryptOwner<PCCERT_CONTEXT, FreeCertificate>;
+void CloseSearch(HANDLE search) {
+    FindClose(search);
+}
+using Message = Owner<HCRYPTMSG, CloseMessage>;
+using Store = Owner<HCERTSTORE, CloseStore>;
+using Certificate = Owner<PCCERT_CONTEXT, FreeCertificate>;
+using Search = Owner<HANDLE, CloseSearch>;
 
 // A parameter of the decoded message, as the structure it holds; empty when there is none.
 std::vector<BYTE> MessageParam(HCRYPTMSG message, DWORD type, DWORD index) {
@@ -156,16 +163,14 @@ Store LoadTrusted(const std::wstring& folder) {
         return store;
     const std::wstring prefix = folder.back() == L'\\' || folder.back() == L'/' ? folder : folder + L'\\';
     WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((prefix + L'*').c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return store;
-    do {
+    const HANDLE first = FindFirstFileW((prefix + L'*').c_str(), &found);
+    const Search search(first == INVALID_HANDLE_VALUE ? nullptr : first);
+    for (bool more = search.Get() != nullptr; more; more = FindNextFileW(search.Get(), &found)) {
         std::string bytes;
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsCertificateFile(found.cFileName) &&
             ReadSideFile(prefix + found.cFileName, bytes) == SideFileRead::Read)
             AddCertificates(store.Get(), bytes);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    }
     return store;
 }
 
@@ -191,7 +196,7 @@ bool IsTrusted(PCCERT_CONTEXT signer, HCERTSTORE trusted) {
 
 // With signed attributes the signature covers them, not the content: their messageDigest must be the digest of
 // these bytes. Wine's verification never compares the two (Windows does; here it is harmless).
-bool DigestAttributeMatches(const CMSG_SIGNER_INFO& signer, const std::vector<BYTE>& computed) {
+bool DigestAttributeMatches(const CMSG_SIGNER_INFO& signer, const std::string& contentDigest) {
     if (signer.AuthAttrs.cAttr == 0)
         return true;
     for (DWORD i = 0; i < signer.AuthAttrs.cAttr; ++i) {
@@ -210,7 +215,7 @@ bool DigestAttributeMatches(const CMSG_SIGNER_INFO& signer, const std::vector<BY
                                   decoded.data(), &size))
             return false;
         const auto& digest = *reinterpret_cast<const CRYPT_DATA_BLOB*>(decoded.data());
-        return digest.cbData == computed.size() && std::memcmp(digest.pbData, computed.data(), computed.size()) == 0;
+        return !contentDigest.empty() && LowerHex(digest.pbData, digest.cbData) == contentDigest;
     }
     return false;
 }
@@ -233,7 +238,8 @@ struct SignerCheck {
     std::string sha256;
 };
 
-SignerCheck CheckSigner(HCRYPTMSG message, DWORD index, HCERTSTORE carried, HCERTSTORE trusted) {
+SignerCheck CheckSigner(HCRYPTMSG message, DWORD index, HCERTSTORE carried, HCERTSTORE trusted,
+                        const std::uint8_t* image, std::size_t imageSize) {
     const Crypt32& c = Crypt();
     SignerCheck check;
     const std::vector<BYTE> signerInfo = MessageParam(message, CMSG_SIGNER_INFO_PARAM, index);
@@ -255,11 +261,17 @@ SignerCheck CheckSigner(HCRYPTMSG message, DWORD index, HCERTSTORE carried, HCER
     const bool signatureVerifies =
         certificate.Get() && c.MsgControl(message, 0, CMSG_CTRL_VERIFY_SIGNATURE_EX, &verify);
 
-    // The digest of the content as the message hashed it; read after verifying, which may still hash into it.
+    // The digest of the content as the message hashed it, read after verifying (which may still hash into it).
+    // Should the system not tell it, a SHA-256 is computed here rather than the signature taken on trust.
+    const bool sha256 =
+        signer.HashAlgorithm.pszObjId && std::strcmp(signer.HashAlgorithm.pszObjId, szOID_NIST_sha256) == 0;
     const std::vector<BYTE> computed = MessageParam(message, CMSG_COMPUTED_HASH_PARAM, index);
-    if (signer.HashAlgorithm.pszObjId && std::strcmp(signer.HashAlgorithm.pszObjId, szOID_NIST_sha256) == 0)
-        check.sha256 = LowerHex(computed.data(), computed.size());
-    check.verifies = signatureVerifies && !computed.empty() && DigestAttributeMatches(signer, computed);
+    std::string digest = LowerHex(computed.data(), computed.size());
+    if (digest.empty() && sha256)
+        digest = Sha256Hex(image, imageSize);
+    if (sha256)
+        check.sha256 = digest;
+    check.verifies = signatureVerifies && DigestAttributeMatches(signer, digest);
     if (check.verifies) {
         check.subject = SubjectOf(certificate.Get());
         check.trusted = IsTrusted(certificate.Get(), trusted);
@@ -279,15 +291,16 @@ SignatureCheck VerifyImageSignature(const std::uint8_t* signature, std::size_t s
 
     const Message message(c.MsgOpenToDecode(kEncoding, CMSG_DETACHED_FLAG, 0, 0, nullptr, nullptr));
     DWORD type = 0;
-    DWORD size = sizeof type;
-    if (!message.Get() || !c.MsgUpdate(message.Get(), signature, static_cast<DWORD>(signatureSize), TRUE) ||
-        !c.MsgGetParam(message.Get(), CMSG_TYPE_PARAM, 0, &type, &size) || type != CMSG_SIGNED)
-        return check;
-    // The message hashes the content as it takes it, for every signer: the one pass over the image.
+    DWORD typeSize = sizeof type;
     DWORD signers = 0;
-    size = sizeof signers;
-    if (!c.MsgUpdate(message.Get(), image, static_cast<DWORD>(imageSize), TRUE) ||
-        !c.MsgGetParam(message.Get(), CMSG_SIGNER_COUNT_PARAM, 0, &signers, &size) || signers == 0)
+    DWORD signersSize = sizeof signers;
+    if (!message.Get() || !c.MsgUpdate(message.Get(), signature, static_cast<DWORD>(signatureSize), TRUE) ||
+        !c.MsgGetParam(message.Get(), CMSG_TYPE_PARAM, 0, &type, &typeSize) || type != CMSG_SIGNED ||
+        !c.MsgGetParam(message.Get(), CMSG_SIGNER_COUNT_PARAM, 0, &signers, &signersSize) || signers == 0 ||
+        signers > kMaxSigners)
+        return check;
+    // The message hashes the content as it takes it: the one pass over the image.
+    if (!c.MsgUpdate(message.Get(), image, static_cast<DWORD>(imageSize), TRUE))
         return check;
 
     const Store carried(c.OpenStore(CERT_STORE_PROV_MSG, kEncoding, 0, 0, message.Get()));
@@ -296,7 +309,7 @@ SignatureCheck VerifyImageSignature(const std::uint8_t* signature, std::size_t s
         return check;
     std::vector<SignerCheck> checks;
     for (DWORD i = 0; i < signers; ++i) {
-        checks.push_back(CheckSigner(message.Get(), i, carried.Get(), trusted.Get()));
+        checks.push_back(CheckSigner(message.Get(), i, carried.Get(), trusted.Get(), image, imageSize));
         if (check.imageSha256.empty())
             check.imageSha256 = checks.back().sha256;
     }

@@ -23,8 +23,8 @@ struct SignatureCheck {
 };
 
 // Verifies `signature` (DER, as `openssl cms -sign -binary -outform DER` writes it) over the image's bytes, with
-// the platform's message and certificate functions. Every signer must verify; the image is Valid when one of them
-// is, or is issued by, a certificate in `trustedFolder` (`*.cer`, `*.crt`; DER or PEM). Expiry is not enforced:
-// images outlive their certificates. Never None.
+// the platform's message and certificate functions. Every signer (at most 4) must verify; the image is Valid when one
+// of them is, or is issued by, a certificate in `trustedFolder` (`*.cer`, `*.crt`; DER or PEM). Expiry is not
+// enforced: images outlive their certificates. Never None.
 SignatureCheck VerifyImageSignature(const std::uint8_t* signature, std::size_t signatureSize, const std::uint8_t* image,
                                     std::size_t imageSize, const std::wstring& trustedFolder);
