@@ -11,6 +11,7 @@
 #include "AnsiText.h"
 #include "ImageFile.h"
 #include "ImageGate.h"
+#include "Sha256.h"
 
 namespace {
 
@@ -39,21 +40,27 @@ int main(int argc, char** argv) {
         return 66;
     }
 
-    std::vector<double> times;
+    // The gate, and for comparison a plain SHA-256 of the same bytes through the same provider.
+    std::vector<double> times, hashTimes;
     ImageVerdict verdict;
     for (int round = 1; round <= rounds; ++round) {
-        LARGE_INTEGER start, end;
+        LARGE_INTEGER start, middle, end;
         QueryPerformanceCounter(&start);
         verdict = JudgeImage(imagePath, image.bytes.get(), image.size, true, trusted);
+        QueryPerformanceCounter(&middle);
+        Sha256Hex(image.bytes.get(), image.size);
         QueryPerformanceCounter(&end);
-        times.push_back(Seconds(start, end));
-        std::printf("  round %d gate %7.3f s\n", round, times.back());
+        times.push_back(Seconds(start, middle));
+        hashTimes.push_back(Seconds(middle, end));
+        std::printf("  round %d gate %7.3f s, plain hash %7.3f s\n", round, times.back(), hashTimes.back());
     }
     std::sort(times.begin(), times.end());
+    std::sort(hashTimes.begin(), hashTimes.end());
     std::printf("gate-bench: %.1f MiB, signature %s (%s), checksum %s, refusal %d, sha256 %s\n", image.size / 1048576.0,
                 kSignatureStates[static_cast<int>(verdict.signature.state)], verdict.signature.signer.c_str(),
                 kChecksumStates[static_cast<int>(verdict.checksum.state)], static_cast<int>(verdict.refusal),
                 verdict.sha256.c_str());
+    std::printf("plain hash median %.4f s\n", hashTimes[hashTimes.size() / 2]);
     std::printf("gate-seconds %.4f\n", times[times.size() / 2]);
     return verdict.refusal == ImageRefusal::None && verdict.signature.state == SignatureState::Valid &&
                    verdict.checksum.state == ChecksumState::Match
