@@ -18,22 +18,16 @@ void Require(bool condition) {
     }
 }
 
-bool SameName(const std::string& a, const std::string& b) {
-    return a == b;
-}
-
-// The verdict on the texts, their line ends made CRLF and a byte-order mark put in front if asked.
+// The verdict on the texts, with their line ends made CRLF and a byte-order mark put in front if asked.
 ChecksumVerdict Judge(ChecksumTexts texts, bool crlf, bool bom) {
     for (std::optional<std::string>* text : {&texts.imageSums, &texts.folderSums}) {
-        std::string changed;
+        std::string changed = bom && text->value_or("").rfind("\xEF\xBB\xBF", 0) != 0 ? "\xEF\xBB\xBF" : "";
         for (const char c : text->value_or("")) {
             changed += crlf && c == '\n' ? std::string("\r\n") : std::string(1, c);
         }
-        if (*text) {
-            **text = bom && changed.rfind("\xEF\xBB\xBF", 0) != 0 ? "\xEF\xBB\xBF" + changed : changed;
-        }
+        *text = *text ? std::optional<std::string>(changed) : std::nullopt;
     }
-    return JudgeChecksums(texts, "fw.hdr", kHash, SameName);
+    return JudgeChecksums(texts, "fw.hdr", kHash, [](const std::string& a, const std::string& b) { return a == b; });
 }
 
 } // namespace
@@ -45,18 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The first byte says which files there are and where the first text ends.
     std::string rest(reinterpret_cast<const char*>(data + 1), size - 1);
     const std::size_t split = (data[0] >> 2) % (rest.size() + 1);
-    ChecksumTexts texts;
-    if (data[0] & 1) {
-        texts.imageSums = rest.substr(0, split);
-    }
-    if (data[0] & 2) {
-        texts.folderSums = rest.substr(split);
-    }
+    const ChecksumTexts texts{data[0] & 1 ? std::optional(rest.substr(0, split)) : std::nullopt,
+                              data[0] & 2 ? std::optional(rest.substr(split)) : std::nullopt};
     const ChecksumVerdict verdict = Judge(texts, false, false);
     Require((verdict.state == ChecksumState::None) == (verdict.source == ChecksumSource::None));
     Require(texts.imageSums || verdict.state != ChecksumState::NoHash);
-    const bool noCarriageReturn = rest.find('\r') == std::string::npos;
-    for (const bool crlf : {false, noCarriageReturn}) {
+    for (const bool crlf : {false, rest.find('\r') == std::string::npos}) {
         const ChecksumVerdict changed = Judge(texts, crlf, true);
         Require(changed.state == verdict.state && changed.source == verdict.source);
     }

@@ -102,7 +102,6 @@ TEST(ImageGate, ChecksumFilesBesideTheImageAndSideFilesThatCannotBeRead) {
         {L"Прошивка-Ä.hdr.sha256", std::string(64, 'a'), ImageRefusal::ChecksumMismatch, ChecksumState::Mismatch},
         {L"Прошивка-Ä.hdr.sha256", std::nullopt, ImageRefusal::SideFileUnreadable, ChecksumState::None},
         {L"SHA256SUMS", std::string(1024 * 1024 + 1, '#'), ImageRefusal::SideFileUnreadable, ChecksumState::None},
-        {L"Прошивка-Ä.hdr.p7s", "not a signature", ImageRefusal::SignatureInvalid, ChecksumState::None},
     };
     const std::wstring folder = ImageFolder();
     const std::wstring path = folder + L"Прошивка-Ä.hdr";
