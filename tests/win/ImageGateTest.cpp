@@ -31,11 +31,15 @@ void WriteAll(const std::wstring& path, const std::string& bytes) {
     WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
-// A folder of the test's own for the image and its side files.
-std::wstring ImageFolder() {
-    const std::wstring folder = AnsiToWide(ProgramFolder()) + L"gate-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+// A folder for one image and its side files, among the fixtures, which go with the next run's.
+std::wstring ImageFolder(const std::string& name) {
+    const std::wstring folder = AnsiToWide(kFixtures + name + "\\");
     CreateDirectoryW(folder.c_str(), nullptr);
     return folder;
+}
+
+std::string Sha256Of(const std::string& bytes) {
+    return Sha256Hex(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
 }
 
 ImageVerdict Judge(const std::wstring& path, const std::string& bytes, bool required = false) {
@@ -68,30 +72,25 @@ TEST(ImageGate, JudgesTheSignatureOnTheBytesInMemoryAgainstTheTrustedFolder) {
         {"", image, false, S::None, R::None, ""},
         {"", image, true, S::None, R::UnsignedButRequired, ""},
     };
-    const std::wstring folder = ImageFolder();
-    const std::wstring path = folder + L"fw.hdr";
-    WriteAll(path, image);
     for (const auto& c : cases) {
-        DeleteFileW((path + L".p7s").c_str());
+        SCOPED_TRACE(std::string(c.signer) + (c.required ? ", required" : "") +
+                     (&c.bytes == &image ? "" : ", changed"));
+        const std::wstring path = ImageFolder("signed-" + std::to_string(&c - cases)) + L"fw.hdr";
+        WriteAll(path, image);
         if (*c.signer)
             WriteAll(path + L".p7s", ReadAll(kFixtures + c.signer + ".p7s"));
         const ImageVerdict verdict = Judge(path, c.bytes, c.required);
-        const std::string what = std::string(c.signer) + (&c.bytes == &image ? "" : ", a byte changed in memory");
-        EXPECT_EQ(verdict.signature.state, c.state) << what;
-        EXPECT_EQ(verdict.refusal, c.refusal) << what;
-        EXPECT_EQ(verdict.signature.signer, c.subject) << what;
+        EXPECT_EQ(verdict.signature.state, c.state);
+        EXPECT_EQ(verdict.refusal, c.refusal);
+        EXPECT_EQ(verdict.signature.signer, c.subject);
         // The digest the signature's check computed serves the log and the checksum files: it must be these bytes'.
-        EXPECT_EQ(verdict.sha256, Sha256Hex(reinterpret_cast<const std::uint8_t*>(c.bytes.data()), c.bytes.size()))
-            << what;
+        EXPECT_EQ(verdict.sha256, Sha256Of(c.bytes));
     }
-    DeleteFileW((path + L".p7s").c_str());
-    DeleteFileW(path.c_str());
-    RemoveDirectoryW(folder.c_str());
 }
 
 TEST(ImageGate, ChecksumFilesBesideTheImageAndSideFilesThatCannotBeRead) {
     const std::string image = ReadAll(kFixtures + "image.hdr");
-    const std::string hash = Sha256Hex(reinterpret_cast<const std::uint8_t*>(image.data()), image.size());
+    const std::string hash = Sha256Of(image);
     const struct {
         const wchar_t* file;                 // beside the image Прошивка-Ä.hdr
         std::optional<std::string> contents; // none: a folder of that name
@@ -103,11 +102,11 @@ TEST(ImageGate, ChecksumFilesBesideTheImageAndSideFilesThatCannotBeRead) {
         {L"Прошивка-Ä.hdr.sha256", std::nullopt, ImageRefusal::SideFileUnreadable, ChecksumState::None},
         {L"SHA256SUMS", std::string(1024 * 1024 + 1, '#'), ImageRefusal::SideFileUnreadable, ChecksumState::None},
     };
-    const std::wstring folder = ImageFolder();
-    const std::wstring path = folder + L"Прошивка-Ä.hdr";
-    WriteAll(path, image);
     for (const auto& c : cases) {
+        const std::wstring folder = ImageFolder("checked-" + std::to_string(&c - cases));
+        const std::wstring path = folder + L"Прошивка-Ä.hdr";
         const std::wstring side = folder + c.file;
+        WriteAll(path, image);
         if (c.contents)
             WriteAll(side, *c.contents);
         else
@@ -118,10 +117,7 @@ TEST(ImageGate, ChecksumFilesBesideTheImageAndSideFilesThatCannotBeRead) {
         EXPECT_EQ(verdict.checksumFiles,
                   c.state == ChecksumState::None ? std::vector<std::wstring>{} : std::vector<std::wstring>{side});
         EXPECT_EQ(verdict.unreadableFile, c.refusal == ImageRefusal::SideFileUnreadable ? side : L"");
-        DeleteFileW(side.c_str()) || RemoveDirectoryW(side.c_str());
     }
-    DeleteFileW(path.c_str());
-    RemoveDirectoryW(folder.c_str());
 }
 
 TEST(ImageGate, TheMachinePolicyIsReadFromThe64BitView) {
