@@ -1,16 +1,14 @@
 #!/usr/bin/env bash
 # Checks the setup program under Wine. Builds it with CPack, copies a fresh 64-bit prefix, puts the stand-in driver
 # library into its system folder (as the user guide tells users to), then:
-#  1. installs silently with no language given: lang.ini is the English table, the folder trusted is there; the user
-#     edits lang.ini, puts a certificate into trusted and uninstalls silently: the edited lang.ini and the trusted
-#     certificate alone stay, the uninstall entry goes;
-#  2. installs silently in Korean: exactly the expected files, an empty folder trusted, the shortcut and the
-#     uninstall entry; lang.ini is the
-#     Korean table; the installed tool starts under a Korean locale and its title and status line read back as the
-#     Korean texts; installing again while it runs is refused and changes nothing;
+#  1. installs silently with no language given: lang.ini is the English table; the user edits lang.ini, puts a
+#     certificate into trusted and uninstalls silently: lang.ini and the certificate alone stay, the uninstall entry
+#     goes;
+#  2. installs silently in Korean: exactly the expected files, an empty folder trusted, the shortcut and the uninstall
+#     entry; lang.ini is the Korean table; the installed tool starts under a Korean locale and its title and status
+#     line read back as the Korean texts; installing again while it runs is refused and changes nothing;
 #  3. installs German over it silently: lang.ini is the German table, still one uninstall entry;
-#  4. uninstalls silently: no file, folder (the empty trusted one included), shortcut or registry entry of ours is
-#     left.
+#  4. uninstalls silently: no file, folder (an empty trusted too), shortcut or registry entry of ours is left.
 # Usage: check-installer.sh CPACK BUILD-DIR PACKAGE-NAME ARCH EXE-NAME FLASH-EXE|- SOURCE-DIR DRIVE-EXE DRIVER-DLL
 #   (ARCH win32 or win64; needs DISPLAY and the ko_KR.UTF-8 locale, which scripts/setup generates)
 set -euo pipefail
