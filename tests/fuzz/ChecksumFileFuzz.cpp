@@ -43,7 +43,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                               data[0] & 2 ? std::optional(rest.substr(split)) : std::nullopt};
     const ChecksumVerdict verdict = Judge(texts, false, false);
     Require((verdict.state == ChecksumState::None) == (verdict.source == ChecksumSource::None));
-    Require(texts.imageSums || verdict.state != ChecksumState::NoHash);
     for (const bool crlf : {false, rest.find('\r') == std::string::npos}) {
         const ChecksumVerdict changed = Judge(texts, crlf, true);
         Require(changed.state == verdict.state && changed.source == verdict.source);

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Makes throwaway signing material with openssl for every test run (no private key lives in the repository).
-# Usage: make-signing-fixtures.sh FOLDER [IMAGE-BYTES]   (70000 unless given). Into FOLDER: image.hdr (random bytes);
-# trusted/ with vendor.crt (PEM) and the CA's ca.cer (DER); SIGNER.p7s, image.hdr signed as a vendor signs (openssl
-# cms, DER) by vendor (self-signed), leaf (issued by the CA), stranger (self-signed), impostor (self-signed with the
-# vendor's name and serial number, another key); keys/SIGNER.key and .crt to sign other images with.
+# Usage: make-signing-fixtures.sh FOLDER [IMAGE-BYTES=70000]. Into FOLDER: image.hdr (random bytes); trusted/ with
+# vendor.crt (PEM) and the CA's ca.cer (DER); SIGNER.p7s, image.hdr signed (openssl cms, DER) by vendor (self-signed),
+# leaf (issued by the CA), stranger (self-signed), impostor (self-signed, the vendor's name and serial, another key);
+# keys/SIGNER.key and .crt to sign other images with.
 set -euo pipefail
 out=$1 size=${2:-70000}
 rm -rf "$out"
