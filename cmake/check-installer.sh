@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Checks the setup program under Wine. Builds it with CPack, copies a fresh 64-bit prefix, puts the stand-in driver
 # library into its system folder (as the user guide tells users to), then:
-#  1. installs silently with no language given: lang.ini is the English table; the user edits lang.ini and
-#     uninstalls silently: the edited lang.ini alone stays, the uninstall entry goes;
-#  2. installs silently in Korean: exactly the expected files, the shortcut and the uninstall entry; lang.ini is the
-#     Korean table; the installed tool starts under a Korean locale and its title and status line read back as the
-#     Korean texts; installing again while it runs is refused and changes nothing;
+#  1. installs silently with no language given: lang.ini is the English table; the user edits lang.ini, puts a
+#     certificate into trusted and uninstalls silently: lang.ini and the certificate alone stay, the uninstall entry
+#     goes;
+#  2. installs silently in Korean: exactly the expected files, an empty folder trusted, the shortcut and the uninstall
+#     entry; lang.ini is the Korean table; the installed tool starts under a Korean locale and its title and status
+#     line read back as the Korean texts; installing again while it runs is refused and changes nothing;
 #  3. installs German over it silently: lang.ini is the German table, still one uninstall entry;
-#  4. uninstalls silently: no file, folder, shortcut or registry entry of ours is left.
+#  4. uninstalls silently: no file, folder (an empty trusted too), shortcut or registry entry of ours is left.
 # Usage: check-installer.sh CPACK BUILD-DIR PACKAGE-NAME ARCH EXE-NAME FLASH-EXE|- SOURCE-DIR DRIVE-EXE DRIVER-DLL
 #   (ARCH win32 or win64; needs DISPLAY and the ko_KR.UTF-8 locale, which scripts/setup generates)
 set -euo pipefail
@@ -94,10 +95,13 @@ table_text() {
 # 1. Silent, no language, then an edited lang.ini through an uninstall.
 install || fail "the silent install failed"
 table_is en "with no language"
+[ -d "$folder/trusted" ] || fail "no folder trusted after installing"
 echo "; edited" >>"$folder/lang.ini"
+echo "a certificate" >"$folder/trusted/vendor.crt"
 uninstall
 left=$( (cd "$folder" && find . | sort | tr '\n' ' ') 2>/dev/null || true)
-[ "$left" = ". ./lang.ini " ] || fail "after uninstalling with an edited lang.ini the folder holds: $left"
+[ "$left" = ". ./lang.ini ./trusted ./trusted/vendor.crt " ] || fail "after uninstalling the folder holds: $left"
+rm -r "$folder/trusted"
 
 # 2. Silent, in Korean: what is installed, and the tool in that language.
 install /LANG=ko || fail "the silent install with /LANG=ko failed"
@@ -106,6 +110,7 @@ expected=$(printf '%s\n' "./$exe" ./Uninstall.exe ./lang.ini ./user-guide.txt ./
 contents=$(cd "$folder" && find . -type f | sort)
 [ "$contents" = "$(sort <<<"$expected")" ] || fail "$(printf 'installed\n%s\ninstead of\n%s' "$contents" "$expected")"
 table_is ko "with /LANG=ko"
+[ -d "$folder/trusted" ] && [ -z "$(ls -A "$folder/trusted")" ] || fail "no empty folder trusted after installing"
 [ -f "$link" ] || fail "no Start-menu shortcut $link"
 grep -qaF "$exe" "$link" || iconv -f UTF-16LE -t UTF-8 "$link" 2>/dev/null | grep -qaF "$exe" ||
     fail "the shortcut does not lead to $exe"

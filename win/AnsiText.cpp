@@ -1,17 +1,37 @@
-// Conversions between the system's ANSI code page and UTF-16.
+// Conversions between the system's ANSI code page and UTF-16, and between UTF-16 and UTF-8.
 #include "AnsiText.h"
 
 #include <cstring>
 
 #include <windows.h>
 
-std::wstring AnsiToWide(const std::string& text) {
+namespace {
+std::wstring Widen(UINT codePage, const std::string& text) {
     if (text.empty())
         return {};
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    const int length = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
     return wide;
+}
+} // namespace
+
+std::wstring AnsiToWide(const std::string& text) {
+    return Widen(CP_ACP, text);
+}
+
+std::wstring Utf8ToWide(const std::string& text) {
+    return Widen(CP_UTF8, text);
+}
+
+std::string WideToUtf8(const std::wstring& text) {
+    if (text.empty())
+        return {};
+    const int length =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), length, nullptr, nullptr);
+    return utf8;
 }
 
 std::size_t CopyAsAnsi(const std::wstring& text, char* buffer, std::size_t size, unsigned codePage) {

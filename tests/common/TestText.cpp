@@ -4,11 +4,7 @@
 #include <windows.h>
 
 std::string Utf8(const std::wstring& wide) {
-    const int length =
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length, nullptr, nullptr);
-    return utf8;
+    return WideToUtf8(wide);
 }
 
 // The nth whole line of the text that begins with `start`, without its line end; empty when there is none.

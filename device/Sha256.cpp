@@ -63,11 +63,15 @@ std::string Sha256Hex(const std::uint8_t* data, std::size_t size) {
     DWORD length = sizeof digest;
     if (!CryptGetHashParam(hash.Get(), HP_HASHVAL, digest, &length, 0) || length != kDigestSize)
         return {};
+    return LowerHex(digest, sizeof digest);
+}
+
+std::string LowerHex(const std::uint8_t* bytes, std::size_t size) {
     static const char kHex[] = "0123456789abcdef";
     std::string hex;
-    for (const BYTE byte : digest) {
-        hex += kHex[byte >> 4];
-        hex += kHex[byte & 0x0F];
+    for (std::size_t i = 0; i < size; ++i) {
+        hex += kHex[bytes[i] >> 4];
+        hex += kHex[bytes[i] & 0x0F];
     }
     return hex;
 }

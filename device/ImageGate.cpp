@@ -1,0 +1,118 @@
+// The image gate: the side files read whole and small, the bytes hashed once, the machine's policy in the registry.
+#include "ImageGate.h"
+
+#include <optional>
+#include <utility>
+
+#include <windows.h>
+
+#include "AnsiText.h"
+#include "ModulePath.h"
+#include "Sha256.h"
+#include "SideFile.h"
+
+namespace {
+
+const wchar_t kImageSumsSuffix[] = L".sha256";
+const wchar_t kFolderSumsName[] = L"SHA256SUMS";
+const wchar_t kSignatureSuffix[] = L".p7s";
+const wchar_t kTrustedFolderName[] = L"trusted\\";
+const wchar_t kPolicyKey[] = L"SOFTWARE\\Policies\\Corvane\\Ostrel update";
+const wchar_t kRequireSignedValue[] = L"RequireSignedImages";
+
+// As the file system compares names: ordinal, and ignoring case beyond ASCII too.
+bool SameFileName(const std::string& a, const std::string& b) {
+    const std::wstring wideA = Utf8ToWide(a);
+    const std::wstring wideB = Utf8ToWide(b);
+    return CompareStringOrdinal(wideA.c_str(), static_cast<int>(wideA.size()), wideB.c_str(),
+                                static_cast<int>(wideB.size()), TRUE) == CSTR_EQUAL;
+}
+
+struct SideFile {
+    std::wstring path;
+    std::string bytes; // before `read`, which fills it as it is initialised
+    SideFileRead read;
+
+    explicit SideFile(std::wstring filePath) : path(std::move(filePath)), read(ReadSideFile(path, bytes)) {}
+    std::optional<std::string> Text() const { return read == SideFileRead::Read ? std::optional(bytes) : std::nullopt; }
+    bool Refuses() const { return read == SideFileRead::Unreadable || read == SideFileRead::TooLarge; }
+};
+
+class RegistryKey {
+public:
+    RegistryKey(HKEY parent, const wchar_t* path, REGSAM access) {
+        if (RegOpenKeyExW(parent, path, 0, access, &m_key) != ERROR_SUCCESS)
+            m_key = nullptr;
+    }
+    ~RegistryKey() {
+        if (m_key)
+            RegCloseKey(m_key);
+    }
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+    HKEY Get() const { return m_key; }
+
+private:
+    HKEY m_key = nullptr;
+};
+
+} // namespace
+
+std::wstring TrustedCertificateFolder() {
+    const std::wstring folder = FolderOf(ModuleFileNameW());
+    return folder.empty() ? std::wstring() : folder + kTrustedFolderName;
+}
+
+ImageVerdict JudgeImage(const std::wstring& imagePath, const std::uint8_t* image, std::size_t imageSize,
+                        bool signatureRequired, const std::wstring& trustedFolder) {
+    ImageVerdict verdict;
+    const std::wstring folder = FolderOf(imagePath);
+    const SideFile imageSums(imagePath + kImageSumsSuffix);
+    const SideFile folderSums(folder + kFolderSumsName);
+    const SideFile signature(imagePath + kSignatureSuffix);
+    for (const SideFile* file : {&imageSums, &folderSums, &signature}) {
+        if (file->Refuses() && verdict.unreadableFile.empty()) {
+            verdict.unreadableFile = file->path;
+            verdict.unreadableTooLarge = file->read == SideFileRead::TooLarge;
+        }
+    }
+
+    if (signature.read == SideFileRead::Read)
+        verdict.signature = VerifyImageSignature(reinterpret_cast<const std::uint8_t*>(signature.bytes.data()),
+                                                 signature.bytes.size(), image, imageSize, trustedFolder);
+    // Verifying a signature hashes the image already; only without one is it hashed here.
+    verdict.sha256 =
+        verdict.signature.imageSha256.empty() ? Sha256Hex(image, imageSize) : verdict.signature.imageSha256;
+
+    verdict.checksum = JudgeChecksums({imageSums.Text(), folderSums.Text()},
+                                      WideToUtf8(imagePath.substr(folder.size())), verdict.sha256, SameFileName);
+    const ChecksumSource source = verdict.checksum.source;
+    if (source == ChecksumSource::ImageSums || source == ChecksumSource::Both)
+        verdict.checksumFiles.push_back(imageSums.path);
+    if (source == ChecksumSource::FolderSums || source == ChecksumSource::Both)
+        verdict.checksumFiles.push_back(folderSums.path);
+
+    if (!verdict.unreadableFile.empty())
+        verdict.refusal = ImageRefusal::SideFileUnreadable;
+    else if (verdict.checksum.Refuses())
+        verdict.refusal = ImageRefusal::ChecksumMismatch;
+    else if (verdict.signature.state == SignatureState::Invalid)
+        verdict.refusal = ImageRefusal::SignatureInvalid;
+    else if (verdict.signature.state == SignatureState::Untrusted)
+        verdict.refusal = ImageRefusal::SignerUntrusted;
+    else if (verdict.signature.state == SignatureState::None && signatureRequired)
+        verdict.refusal = ImageRefusal::UnsignedButRequired;
+    return verdict;
+}
+
+bool MachineRequiresSignedImages() {
+    // The 64-bit view, where the policy is set on 64-bit Windows, also from this 32-bit program.
+    const RegistryKey key(HKEY_LOCAL_MACHINE, kPolicyKey, KEY_QUERY_VALUE | KEY_WOW64_64KEY);
+    DWORD type = 0;
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    return key.Get() &&
+           RegQueryValueExW(key.Get(), kRequireSignedValue, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
+               ERROR_SUCCESS &&
+           type == REG_DWORD && size == sizeof value && value != 0;
+}

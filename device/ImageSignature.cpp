@@ -1,0 +1,330 @@
+// Detached CMS signatures over an image: crypt32's message and certificate functions, loaded from the system folder,
+// and the trusted certificates of a folder.
+#include "ImageSignature.h"
+
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include <windows.h>
+
+#include <wincrypt.h>
+
+#include "AnsiText.h"
+#include "Sha256.h"
+#include "SideFile.h"
+
+namespace {
+
+constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+// The message hashes the whole image once for each signer: a crafted signature with thousands of them would hold the
+// download up for hours. A vendor signs once, perhaps twice while changing keys.
+constexpr DWORD kMaxSigners = 4;
+
+// crypt32.dll is no KnownDLL: imported statically, a file of that name beside the executable (say in a Downloads
+// folder) would be loaded in its place. It is loaded from the system folder once and stays for the process's life.
+struct Crypt32 {
+    decltype(&::CryptMsgOpenToDecode) MsgOpenToDecode = nullptr;
+    decltype(&::CryptMsgUpdate) MsgUpdate = nullptr;
+    decltype(&::CryptMsgGetParam) MsgGetParam = nullptr;
+    decltype(&::CryptMsgControl) MsgControl = nullptr;
+    decltype(&::CryptMsgClose) MsgClose = nullptr;
+    decltype(&::CertOpenStore) OpenStore = nullptr;
+    decltype(&::CertCloseStore) CloseStore = nullptr;
+    decltype(&::CertAddEncodedCertificateToStore) AddEncodedCertificate = nullptr;
+    decltype(&::CertGetSubjectCertificateFromStore) GetSubjectCertificate = nullptr;
+    decltype(&::CertEnumCertificatesInStore) EnumCertificates = nullptr;
+    decltype(&::CertFreeCertificateContext) FreeCertificate = nullptr;
+    decltype(&::CertCompareCertificateName) CompareNames = nullptr;
+    decltype(&::CryptVerifyCertificateSignatureEx) VerifyCertificateSignature = nullptr;
+    decltype(&::CertNameToStrW) NameToStr = nullptr;
+    decltype(&::CryptDecodeObjectEx) DecodeObject = nullptr;
+    decltype(&::CryptStringToBinaryA) StringToBinary = nullptr;
+    bool loaded = false;
+};
+
+template <class Function> bool Bind(HMODULE library, const char* name, Function& function) {
+    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+    return function != nullptr;
+}
+
+const Crypt32& Crypt() {
+    static const Crypt32 crypt = [] {
+        Crypt32 c;
+        const HMODULE library = LoadLibraryExW(L"crypt32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        c.loaded = library && Bind(library, "CryptMsgOpenToDecode", c.MsgOpenToDecode) &&
+                   Bind(library, "CryptMsgUpdate", c.MsgUpdate) && Bind(library, "CryptMsgGetParam", c.MsgGetParam) &&
+                   Bind(library, "CryptMsgControl", c.MsgControl) && Bind(library, "CryptMsgClose", c.MsgClose) &&
+                   Bind(library, "CertOpenStore", c.OpenStore) && Bind(library, "CertCloseStore", c.CloseStore) &&
+                   Bind(library, "CertAddEncodedCertificateToStore", c.AddEncodedCertificate) &&
+                   Bind(library, "CertGetSubjectCertificateFromStore", c.GetSubjectCertificate) &&
+                   Bind(library, "CertEnumCertificatesInStore", c.EnumCertificates) &&
+                   Bind(library, "CertFreeCertificateContext", c.FreeCertificate) &&
+                   Bind(library, "CertCompareCertificateName", c.CompareNames) &&
+                   Bind(library, "CryptVerifyCertificateSignatureEx", c.VerifyCertificateSignature) &&
+                   Bind(library, "CertNameToStrW", c.NameToStr) &&
+                   Bind(library, "CryptDecodeObjectEx", c.DecodeObject) &&
+                   Bind(library, "CryptStringToBinaryA", c.StringToBinary);
+        return c;
+    }();
+    return crypt;
+}
+
+// Owns a message, store, certificate or file search and lets it go; null is none. Move-only.
+template <class Handle, void (*Close)(Handle)> class Owner {
+public:
+    explicit Owner(Handle handle) : m_handle(handle) {}
+    ~Owner() {
+        if (m_handle)
+            Close(m_handle);
+    }
+    Owner(Owner&& other) noexcept : m_handle(std::exchange(other.m_handle, nullptr)) {}
+    Owner& operator=(Owner&& other) noexcept {
+        std::swap(m_handle, other.m_handle);
+        return *this;
+    }
+    Owner(const Owner&) = delete;
+    Owner& operator=(const Owner&) = delete;
+
+    Handle Get() const { return m_handle; }
+
+private:
+    Handle m_handle;
+};
+
+void CloseMessage(HCRYPTMSG message) {
+    Crypt().MsgClose(message);
+}
+void CloseStore(HCERTSTORE store) {
+    Crypt().CloseStore(store, 0);
+}
+void FreeCertificate(PCCERT_CONTEXT certificate) {
+    Crypt().FreeCertificate(certificate);
+}
+void CloseSearch(HANDLE search) {
+    FindClose(search);
+}
+using Message = Owner<HCRYPTMSG, CloseMessage>;
+using Store = Owner<HCERTSTORE, CloseStore>;
+using Certificate = Owner<PCCERT_CONTEXT, FreeCertificate>;
+using Search = Owner<HANDLE, CloseSearch>;
+
+// A parameter of the decoded message, as the structure it holds; empty when there is none.
+std::vector<BYTE> MessageParam(HCRYPTMSG message, DWORD type, DWORD index) {
+    DWORD size = 0;
+    if (!Crypt().MsgGetParam(message, type, index, nullptr, &size) || size == 0)
+        return {};
+    std::vector<BYTE> data(size);
+    if (!Crypt().MsgGetParam(message, type, index, data.data(), &size))
+        return {};
+    data.resize(size);
+    return data;
+}
+
+bool IsCertificateFile(const std::wstring& name) {
+    const std::size_t dot = name.find_last_of(L'.');
+    if (dot == std::wstring::npos)
+        return false;
+    const wchar_t* extension = name.c_str() + dot;
+    return CompareStringOrdinal(extension, -1, L".cer", -1, TRUE) == CSTR_EQUAL ||
+           CompareStringOrdinal(extension, -1, L".crt", -1, TRUE) == CSTR_EQUAL;
+}
+
+// Adds the certificate of a DER file, or every certificate of a PEM file.
+void AddCertificates(HCERTSTORE store, const std::string& file) {
+    const Crypt32& c = Crypt();
+    static const std::string kBegin = "-----BEGIN CERTIFICATE-----";
+    static const std::string kEnd = "-----END CERTIFICATE-----";
+    std::size_t begin = file.find(kBegin);
+    if (begin == std::string::npos) {
+        c.AddEncodedCertificate(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(file.data()),
+                                static_cast<DWORD>(file.size()), CERT_STORE_ADD_ALWAYS, nullptr);
+        return;
+    }
+    for (; begin != std::string::npos; begin = file.find(kBegin, begin + kBegin.size())) {
+        const std::size_t end = file.find(kEnd, begin);
+        if (end == std::string::npos)
+            return;
+        const DWORD length = static_cast<DWORD>(end + kEnd.size() - begin);
+        DWORD size = 0;
+        if (!c.StringToBinary(file.data() + begin, length, CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr, nullptr))
+            continue;
+        std::vector<BYTE> der(size);
+        if (c.StringToBinary(file.data() + begin, length, CRYPT_STRING_BASE64HEADER, der.data(), &size, nullptr,
+                             nullptr))
+            c.AddEncodedCertificate(store, X509_ASN_ENCODING, der.data(), size, CERT_STORE_ADD_ALWAYS, nullptr);
+    }
+}
+
+// The certificates of the folder's *.cer and *.crt files. A file that cannot be read or decoded adds no trust.
+Store LoadTrusted(const std::wstring& folder) {
+    Store store(Crypt().OpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr));
+    if (!store.Get() || folder.empty())
+        return store;
+    const std::wstring prefix = folder.back() == L'\\' || folder.back() == L'/' ? folder : folder + L'\\';
+    WIN32_FIND_DATAW found;
+    const HANDLE first = FindFirstFileW((prefix + L'*').c_str(), &found);
+    const Search search(first == INVALID_HANDLE_VALUE ? nullptr : first);
+    for (bool more = search.Get() != nullptr; more; more = FindNextFileW(search.Get(), &found)) {
+        std::string bytes;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsCertificateFile(found.cFileName) &&
+            ReadSideFile(prefix + found.cFileName, bytes) == SideFileRead::Read)
+            AddCertificates(store.Get(), bytes);
+    }
+    return store;
+}
+
+// Equal to a trusted certificate (every byte: the issuer and serial number alone are easily copied), or signed by
+// one whose subject is its issuer.
+bool IsTrusted(PCCERT_CONTEXT signer, HCERTSTORE trusted) {
+    const Crypt32& c = Crypt();
+    for (PCCERT_CONTEXT candidate = nullptr; (candidate = c.EnumCertificates(trusted, candidate)) != nullptr;) {
+        const bool same = candidate->cbCertEncoded == signer->cbCertEncoded &&
+                          std::memcmp(candidate->pbCertEncoded, signer->pbCertEncoded, signer->cbCertEncoded) == 0;
+        const bool issued =
+            !same && c.CompareNames(X509_ASN_ENCODING, &signer->pCertInfo->Issuer, &candidate->pCertInfo->Subject) &&
+            c.VerifyCertificateSignature(0, X509_ASN_ENCODING, CRYPT_VERIFY_CERT_SIGN_SUBJECT_CERT,
+                                         const_cast<CERT_CONTEXT*>(signer), CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT,
+                                         const_cast<CERT_CONTEXT*>(candidate), 0, nullptr);
+        if (same || issued) {
+            c.FreeCertificate(candidate);
+            return true;
+        }
+    }
+    return false;
+}
+
+// With signed attributes the signature covers them, not the content: their messageDigest must be the digest of
+// these bytes. Wine's verification never compares the two (Windows does; here it is harmless).
+bool DigestAttributeMatches(const CMSG_SIGNER_INFO& signer, const std::string& contentDigest) {
+    if (signer.AuthAttrs.cAttr == 0)
+        return true;
+    for (DWORD i = 0; i < signer.AuthAttrs.cAttr; ++i) {
+        const CRYPT_ATTRIBUTE& attribute = signer.AuthAttrs.rgAttr[i];
+        if (std::strcmp(attribute.pszObjId, szOID_PKCS_9_MESSAGE_DIGEST) != 0)
+            continue;
+        if (attribute.cValue != 1)
+            return false;
+        const CRYPT_ATTR_BLOB& value = attribute.rgValue[0];
+        DWORD size = 0;
+        if (!Crypt().DecodeObject(X509_ASN_ENCODING, X509_OCTET_STRING, value.pbData, value.cbData, 0, nullptr, nullptr,
+                                  &size))
+            return false;
+        std::vector<BYTE> decoded(size);
+        if (!Crypt().DecodeObject(X509_ASN_ENCODING, X509_OCTET_STRING, value.pbData, value.cbData, 0, nullptr,
+                                  decoded.data(), &size))
+            return false;
+        const auto& digest = *reinterpret_cast<const CRYPT_DATA_BLOB*>(decoded.data());
+        return !contentDigest.empty() && LowerHex(digest.pbData, digest.cbData) == contentDigest;
+    }
+    return false;
+}
+
+std::string SubjectOf(PCCERT_CONTEXT certificate) {
+    const DWORD format = CERT_X500_NAME_STR | CERT_NAME_STR_REVERSE_FLAG;
+    CERT_NAME_BLOB* subject = &certificate->pCertInfo->Subject;
+    const DWORD length = Crypt().NameToStr(X509_ASN_ENCODING, subject, format, nullptr, 0);
+    if (length <= 1)
+        return {};
+    std::wstring name(length, L'\0');
+    name.resize(Crypt().NameToStr(X509_ASN_ENCODING, subject, format, name.data(), length) - 1);
+    return WideToUtf8(name);
+}
+
+struct SignerCheck {
+    bool verifies = false;
+    bool trusted = false;
+    std::string subject;
+    std::string sha256;
+};
+
+SignerCheck CheckSigner(HCRYPTMSG message, DWORD index, HCERTSTORE carried, HCERTSTORE trusted,
+                        const std::uint8_t* image, std::size_t imageSize) {
+    const Crypt32& c = Crypt();
+    SignerCheck check;
+    const std::vector<BYTE> signerInfo = MessageParam(message, CMSG_SIGNER_INFO_PARAM, index);
+    std::vector<BYTE> signerId = MessageParam(message, CMSG_SIGNER_CERT_INFO_PARAM, index);
+    if (signerInfo.empty() || signerId.empty())
+        return check;
+    const auto& signer = *reinterpret_cast<const CMSG_SIGNER_INFO*>(signerInfo.data());
+    auto* id = reinterpret_cast<CERT_INFO*>(signerId.data());
+
+    Certificate certificate(c.GetSubjectCertificate(carried, kEncoding, id));
+    // A signature made without its certificate (openssl cms -nocerts) may name a trusted certificate.
+    if (!certificate.Get())
+        certificate = Certificate(c.GetSubjectCertificate(trusted, kEncoding, id));
+    CMSG_CTRL_VERIFY_SIGNATURE_EX_PARA verify{};
+    verify.cbSize = sizeof verify;
+    verify.dwSignerIndex = index;
+    verify.dwSignerType = CMSG_VERIFY_SIGNER_CERT;
+    verify.pvSigner = const_cast<CERT_CONTEXT*>(certificate.Get());
+    const bool signatureVerifies =
+        certificate.Get() && c.MsgControl(message, 0, CMSG_CTRL_VERIFY_SIGNATURE_EX, &verify);
+
+    // The digest of the content as the message hashed it, read after verifying (which may still hash into it).
+    // Should the system not tell it, a SHA-256 is computed here rather than the signature taken on trust.
+    const bool sha256 =
+        signer.HashAlgorithm.pszObjId && std::strcmp(signer.HashAlgorithm.pszObjId, szOID_NIST_sha256) == 0;
+    const std::vector<BYTE> computed = MessageParam(message, CMSG_COMPUTED_HASH_PARAM, index);
+    std::string digest = LowerHex(computed.data(), computed.size());
+    if (digest.empty() && sha256)
+        digest = Sha256Hex(image, imageSize);
+    if (sha256)
+        check.sha256 = digest;
+    check.verifies = signatureVerifies && DigestAttributeMatches(signer, digest);
+    if (check.verifies) {
+        check.subject = SubjectOf(certificate.Get());
+        check.trusted = IsTrusted(certificate.Get(), trusted);
+    }
+    return check;
+}
+
+} // namespace
+
+SignatureCheck VerifyImageSignature(const std::uint8_t* signature, std::size_t signatureSize, const std::uint8_t* image,
+                                    std::size_t imageSize, const std::wstring& trustedFolder) {
+    const Crypt32& c = Crypt();
+    SignatureCheck check;
+    check.state = SignatureState::Invalid;
+    if (!c.loaded || signatureSize == 0 || signatureSize > MAXDWORD || imageSize > MAXDWORD)
+        return check;
+
+    const Message message(c.MsgOpenToDecode(kEncoding, CMSG_DETACHED_FLAG, 0, 0, nullptr, nullptr));
+    DWORD type = 0;
+    DWORD typeSize = sizeof type;
+    DWORD signers = 0;
+    DWORD signersSize = sizeof signers;
+    if (!message.Get() || !c.MsgUpdate(message.Get(), signature, static_cast<DWORD>(signatureSize), TRUE) ||
+        !c.MsgGetParam(message.Get(), CMSG_TYPE_PARAM, 0, &type, &typeSize) || type != CMSG_SIGNED ||
+        !c.MsgGetParam(message.Get(), CMSG_SIGNER_COUNT_PARAM, 0, &signers, &signersSize) || signers == 0 ||
+        signers > kMaxSigners)
+        return check;
+    // The message hashes the content as it takes it: the one pass over the image.
+    if (!c.MsgUpdate(message.Get(), image, static_cast<DWORD>(imageSize), TRUE))
+        return check;
+
+    const Store carried(c.OpenStore(CERT_STORE_PROV_MSG, kEncoding, 0, 0, message.Get()));
+    const Store trusted = LoadTrusted(trustedFolder);
+    if (!carried.Get() || !trusted.Get())
+        return check;
+    std::vector<SignerCheck> checks;
+    for (DWORD i = 0; i < signers; ++i) {
+        checks.push_back(CheckSigner(message.Get(), i, carried.Get(), trusted.Get(), image, imageSize));
+        if (check.imageSha256.empty())
+            check.imageSha256 = checks.back().sha256;
+    }
+    for (const SignerCheck& signer : checks) {
+        if (!signer.verifies)
+            return check;
+    }
+    check.state = SignatureState::Untrusted;
+    check.signer = checks.front().subject;
+    for (const SignerCheck& signer : checks) {
+        if (signer.trusted) {
+            check.state = SignatureState::Valid;
+            check.signer = signer.subject;
+            break;
+        }
+    }
+    return check;
+}
