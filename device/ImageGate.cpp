@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "AnsiText.h"
+#include "Handle.h"
 #include "ModulePath.h"
 #include "Sha256.h"
 #include "SideFile.h"
@@ -38,23 +39,12 @@ struct SideFile {
     bool Refuses() const { return read == SideFileRead::Unreadable || read == SideFileRead::TooLarge; }
 };
 
-class RegistryKey {
-public:
-    RegistryKey(HKEY parent, const wchar_t* path, REGSAM access) {
-        if (RegOpenKeyExW(parent, path, 0, access, &m_key) != ERROR_SUCCESS)
-            m_key = nullptr;
-    }
-    ~RegistryKey() {
-        if (m_key)
-            RegCloseKey(m_key);
-    }
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    HKEY Get() const { return m_key; }
+using RegistryKey = UniqueAny<HKEY, &RegCloseKey>;
 
-private:
-    HKEY m_key = nullptr;
-};
+RegistryKey OpenRegistryKey(HKEY parent, const wchar_t* path, REGSAM access) {
+    HKEY key = nullptr;
+    return RegistryKey(RegOpenKeyExW(parent, path, 0, access, &key) == ERROR_SUCCESS ? key : nullptr);
+}
 
 } // namespace
 
@@ -107,11 +97,11 @@ ImageVerdict JudgeImage(const std::wstring& imagePath, const std::uint8_t* image
 
 bool MachineRequiresSignedImages() {
     // The 64-bit view, where the policy is set on 64-bit Windows, also from this 32-bit program.
-    const RegistryKey key(HKEY_LOCAL_MACHINE, kPolicyKey, KEY_QUERY_VALUE | KEY_WOW64_64KEY);
+    const RegistryKey key = OpenRegistryKey(HKEY_LOCAL_MACHINE, kPolicyKey, KEY_QUERY_VALUE | KEY_WOW64_64KEY);
     DWORD type = 0;
     DWORD value = 0;
     DWORD size = sizeof value;
-    return key.Get() &&
+    return key.IsValid() &&
            RegQueryValueExW(key.Get(), kRequireSignedValue, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
                ERROR_SUCCESS &&
            type == REG_DWORD && size == sizeof value && value != 0;

@@ -11,6 +11,7 @@
 #include <wincrypt.h>
 
 #include "AnsiText.h"
+#include "Handle.h"
 #include "Sha256.h"
 #include "SideFile.h"
 
@@ -70,28 +71,6 @@ const Crypt32& Crypt() {
     return crypt;
 }
 
-// Owns a message, store, certificate or file search and lets it go; null is none. Move-only.
-template <class Handle, void (*Close)(Handle)> class Owner {
-public:
-    explicit Owner(Handle handle) : m_handle(handle) {}
-    ~Owner() {
-        if (m_handle)
-            Close(m_handle);
-    }
-    Owner(Owner&& other) noexcept : m_handle(std::exchange(other.m_handle, nullptr)) {}
-    Owner& operator=(Owner&& other) noexcept {
-        std::swap(m_handle, other.m_handle);
-        return *this;
-    }
-    Owner(const Owner&) = delete;
-    Owner& operator=(const Owner&) = delete;
-
-    Handle Get() const { return m_handle; }
-
-private:
-    Handle m_handle;
-};
-
 void CloseMessage(HCRYPTMSG message) {
     Crypt().MsgClose(message);
 }
@@ -101,13 +80,10 @@ void CloseStore(HCERTSTORE store) {
 void FreeCertificate(PCCERT_CONTEXT certificate) {
     Crypt().FreeCertificate(certificate);
 }
-void CloseSearch(HANDLE search) {
-    FindClose(search);
-}
-using Message = Owner<HCRYPTMSG, CloseMessage>;
-using Store = Owner<HCERTSTORE, CloseStore>;
-using Certificate = Owner<PCCERT_CONTEXT, FreeCertificate>;
-using Search = Owner<HANDLE, CloseSearch>;
+// crypt32 is loaded at run time, so its close functions are reached through the table.
+using Message = UniqueAny<HCRYPTMSG, &CloseMessage>;
+using Store = UniqueAny<HCERTSTORE, &CloseStore>;
+using Certificate = UniqueAny<PCCERT_CONTEXT, &FreeCertificate>;
 
 // A parameter of the decoded message, as the structure it holds; empty when there is none.
 std::vector<BYTE> MessageParam(HCRYPTMSG message, DWORD type, DWORD index) {
@@ -163,9 +139,8 @@ Store LoadTrusted(const std::wstring& folder) {
         return store;
     const std::wstring prefix = folder.back() == L'\\' || folder.back() == L'/' ? folder : folder + L'\\';
     WIN32_FIND_DATAW found;
-    const HANDLE first = FindFirstFileW((prefix + L'*').c_str(), &found);
-    const Search search(first == INVALID_HANDLE_VALUE ? nullptr : first);
-    for (bool more = search.Get() != nullptr; more; more = FindNextFileW(search.Get(), &found)) {
+    const FindHandle search(FindFirstFileW((prefix + L'*').c_str(), &found));
+    for (bool more = search.IsValid(); more; more = FindNextFileW(search.Get(), &found)) {
         std::string bytes;
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsCertificateFile(found.cFileName) &&
             ReadSideFile(prefix + found.cFileName, bytes) == SideFileRead::Read)
