@@ -155,6 +155,7 @@ void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
         SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDCANCEL)), TRUE);
     EnableWindow(downloadButton, FALSE);
     SetTimer(kPresenceTimer, kDevicePresentCheckMs);
+    m_taskbar.RunStarted(); // the taskbar button shows the run's progress from here
 }
 
 std::unique_ptr<TransferWorker> CLumetraDlg::MakeTransferWorker(ImageData image, FileHandle pipe) {
@@ -180,6 +181,7 @@ void CLumetraDlg::ShowTransferProgress() {
 void CLumetraDlg::OnTransferProgress(UINT position, LPARAM) {
     if (m_transfer)
         m_progress.SetPos(static_cast<int>(position));
+    m_taskbar.RunProgress(m_progress.GetPos(), m_progress.GetUpper()); // the taskbar button shows the bar's per cent
 }
 
 // An end message of a run whose end the presence timer has already handled finds no run, and is ignored.
@@ -208,6 +210,7 @@ void CLumetraDlg::FinishTransfer(TransferOutcome outcome) {
         SetDlgItemText(IDC_RESULT, ExtraText(TextKey::kTransferFailed, kTransferFailedFallback).c_str());
     m_progress.SetPos(0);
     EnableWindow(GetDlgItem(IDC_DOWNLOAD), TRUE);
+    m_taskbar.RunEnded(outcome == TransferOutcome::Complete); // taskbar button, flash and sound for the result
 }
 
 void CLumetraDlg::ReleaseRun() {

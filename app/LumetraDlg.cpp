@@ -7,6 +7,7 @@
 #include "AnsiText.h"
 #include "DataExchange.h"
 #include "DownloadChain.h"
+#include "FrameText.h"
 #include "IconPlacement.h"
 #include "MessageBox.h"
 #include "ModulePath.h"
@@ -28,6 +29,7 @@ const char kConfirmCloseFallback[] = "A download is still running. If you close 
                                      "complete firmware image. Stop the download and close?";
 const char kNoResponseOnCloseFallback[] =
     "The device does not respond. Unplug it to finish closing; it must be flashed again.";
+const char kProgressNameFallback[] = "Progress";
 
 constexpr COLORREF kBandStartColor = 0x808000;   // teal
 constexpr COLORREF kBandEndColor = 0x800000;     // navy
@@ -55,6 +57,11 @@ CLumetraDlg::CLumetraDlg(CWnd* parent)
 CLumetraDlg::~CLumetraDlg() = default;
 
 bool CLumetraDlg::ProcessMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    // The taskbar's word that the button exists, and activation, which ends an error shown on the button.
+    m_taskbar.OnMessage(message, wParam);
+    // Only top-level windows hear of new system colours and settings; the bar, which paints itself, is told here.
+    if (message == WM_SYSCOLORCHANGE || message == WM_SETTINGCHANGE)
+        m_progress.SendMessage(message, wParam, lParam);
     return DispatchMessageMap(*this, kMessageMap, message, wParam, lParam, result) ||
            CDialog::ProcessMessage(message, wParam, lParam, result);
 }
@@ -84,6 +91,10 @@ BOOL CLumetraDlg::OnInitDialog() {
     m_progress.SetStartColor(kBandStartColor);
     m_progress.SetEndColor(kBandEndColor);
     m_progress.SetTextColor(kPercentTextColor);
+    // Screen readers name the bar after the frame around it, or else with the table's word for it.
+    m_progress.SetAccessibleName(
+        FrameTextAround(m_progress.GetSafeHwnd(), ExtraText(TextKey::kProgressName, kProgressNameFallback)).c_str());
+    m_taskbar.Attach(m_hWnd);
 
     SetTimer(kPresenceTimer, kFirstPresenceCheckMs);
     // Set here rather than in the template, whose styles stay as they are.

@@ -29,4 +29,5 @@ inline constexpr char kDropOneImage[] = "4";
 inline constexpr char kNoResponseOnClose[] = "5";
 inline constexpr char kAnotherRunWrites[] = "6";
 inline constexpr char kShutdownDuringTransfer[] = "7";
+inline constexpr char kProgressName[] = "11";
 } // namespace TextKey
