@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <utility>
 
+#include <shobjidl.h>
+
 #include "Com.h"
 
 namespace {
@@ -22,9 +24,10 @@ public:
         if (m_list)
             m_list->SetProgressValue(window, done, total);
     }
-    void SetProgressState(HWND window, TBPFLAG state) override {
+    void SetProgressState(HWND window, TaskbarProgress state) override {
+        const TBPFLAG flags[] = {TBPF_NOPROGRESS, TBPF_NORMAL, TBPF_ERROR};
         if (m_list)
-            m_list->SetProgressState(window, state);
+            m_list->SetProgressState(window, flags[static_cast<int>(state)]);
     }
     bool IsForeground(HWND window) override { return GetForegroundWindow() == window; }
     void Flash(HWND window) override {
@@ -100,17 +103,17 @@ void TaskbarButton::RunEnded(bool succeeded) {
 void TaskbarButton::Show() {
     switch (m_shown) {
     case Shown::Nothing:
-        m_shell->SetProgressState(m_window, TBPF_NOPROGRESS);
+        m_shell->SetProgressState(m_window, TaskbarProgress::None);
         break;
     case Shown::Progress:
-        m_shell->SetProgressState(m_window, TBPF_NORMAL);
+        m_shell->SetProgressState(m_window, TaskbarProgress::Normal);
         m_shell->SetProgressValue(m_window, m_done, m_total);
         break;
     case Shown::Error:
         // The bar is back at 0 after a run, and an error at the point where the run stopped may be too short to
         // see: the whole button shows it.
         m_shell->SetProgressValue(m_window, m_total, m_total);
-        m_shell->SetProgressState(m_window, TBPF_ERROR);
+        m_shell->SetProgressState(m_window, TaskbarProgress::Error);
         break;
     }
 }

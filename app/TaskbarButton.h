@@ -5,7 +5,8 @@
 
 #include <windows.h>
 
-#include <shobjidl.h>
+// The states of the button's progress indicator that the tool uses (TBPF_NOPROGRESS, TBPF_NORMAL, TBPF_ERROR).
+enum class TaskbarProgress { None, Normal, Error };
 
 // The system calls behind the taskbar button and the call for attention. The tool uses the system's; tests give a
 // recorder.
@@ -16,7 +17,7 @@ public:
     virtual void ButtonCreated(HWND window) = 0;
     // ITaskbarList3::SetProgressValue and SetProgressState.
     virtual void SetProgressValue(HWND window, ULONGLONG done, ULONGLONG total) = 0;
-    virtual void SetProgressState(HWND window, TBPFLAG state) = 0;
+    virtual void SetProgressState(HWND window, TaskbarProgress state) = 0;
     virtual bool IsForeground(HWND window) = 0;
     // Flashes the taskbar button until the window comes to the foreground.
     virtual void Flash(HWND window) = 0;
