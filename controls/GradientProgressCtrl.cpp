@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <string>
 
+#include "AnsiText.h"
 #include "Gdi.h"
 #include "GradientBands.h"
 #include "MemDC.h"
@@ -72,6 +73,10 @@ void CGradientProgressCtrl::SetRange(int lower, int upper) {
     AnnounceValueChange(before);
 }
 
+void CGradientProgressCtrl::SetAccessibleName(const char* name) {
+    m_accessibleName = AnsiToWide(name);
+}
+
 // Once per new per cent, not per position: the face changes its text no more often, and a screen reader that is
 // told of every step falls behind.
 void CGradientProgressCtrl::AnnounceValueChange(const std::string& before) {
@@ -83,7 +88,7 @@ void CGradientProgressCtrl::AnnounceValueChange(const std::string& before) {
 // compared as 32 bits, as a 64-bit caller may not extend the negative object id.
 LRESULT CGradientProgressCtrl::OnGetObject(WPARAM wParam, LPARAM lParam) {
     if (static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT)) {
-        const LRESULT answer = AnswerProgressAccessible(m_hWnd, wParam);
+        const LRESULT answer = AnswerProgressAccessible(m_hWnd, wParam, m_accessibleName);
         if (answer)
             return answer;
     }

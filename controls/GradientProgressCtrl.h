@@ -19,8 +19,9 @@ public:
     void SetEndColor(COLORREF color) { m_endColor = color; }
     void SetTextColor(COLORREF color) { m_textColor = color; }
     void ShowPercent(BOOL show) { m_showPercent = show; }
-    // The name screen readers give the bar. Kept as its window text, which the face never shows.
-    void SetAccessibleName(const char* name) { SetWindowText(name); }
+    // The name screen readers give the bar, in the ANSI code page as the text table gives it. The window text stays
+    // as the template has it.
+    void SetAccessibleName(const char* name);
 
     int GetLower() const { return m_lower; }
     int GetUpper() const { return m_upper; }
@@ -65,4 +66,5 @@ private:
     COLORREF m_backgroundColor;
     COLORREF m_textColor = 0xFFFFFF;
     BOOL m_showPercent = FALSE;
+    std::wstring m_accessibleName;
 };

@@ -40,10 +40,12 @@ HRESULT ReturnText(const std::wstring& text, BSTR* out) {
 }
 
 // Reads the bar through its window only, never through the control object: a client may keep this object after the
-// bar is gone, and may call it from a thread other than the bar's.
+// bar is gone, and may call it from a thread other than the bar's. The name is the one of its creation; the bar is
+// named once, before anyone asks.
 class ProgressAccessible final : public IAccessible {
 public:
-    ProgressAccessible(HWND bar, ComRef<IAccessible> standard) : m_bar(bar), m_standard(std::move(standard)) {}
+    ProgressAccessible(HWND bar, std::wstring name, ComRef<IAccessible> standard)
+        : m_bar(bar), m_name(std::move(name)), m_standard(std::move(standard)) {}
     ProgressAccessible(const ProgressAccessible&) = delete;
     ProgressAccessible& operator=(const ProgressAccessible&) = delete;
 
@@ -83,9 +85,7 @@ public:
         const HRESULT usable = CheckCall(child, name);
         if (FAILED(usable))
             return usable;
-        std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(m_bar)) + 1, L'\0');
-        text.resize(static_cast<std::size_t>(GetWindowTextW(m_bar, text.data(), static_cast<int>(text.size()))));
-        return ReturnText(text, name);
+        return ReturnText(m_name, name);
     }
     HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override {
         const HRESULT usable = CheckCall(child, value);
@@ -194,11 +194,12 @@ private:
 
     LONG m_references = 1;
     HWND m_bar;
+    std::wstring m_name;
     ComRef<IAccessible> m_standard;
 };
 } // namespace
 
-LRESULT AnswerProgressAccessible(HWND bar, WPARAM wParam) {
+LRESULT AnswerProgressAccessible(HWND bar, WPARAM wParam, const std::wstring& name) {
     const auto lresultFromObject = Library().Find<LresultFromObjectFunction>("LresultFromObject");
     const auto createStandard = Library().Find<CreateStdAccessibleObjectFunction>("CreateStdAccessibleObject");
     if (!lresultFromObject)
@@ -207,7 +208,7 @@ LRESULT AnswerProgressAccessible(HWND bar, WPARAM wParam) {
     ComRef<IAccessible> standard;
     if (createStandard)
         createStandard(bar, OBJID_CLIENT, IID_IAccessible, standard.Receive());
-    const ComRef<IAccessible> accessible(new (std::nothrow) ProgressAccessible(bar, std::move(standard)));
+    const ComRef<IAccessible> accessible(new (std::nothrow) ProgressAccessible(bar, name, std::move(standard)));
     if (!accessible)
         return 0;
     // LresultFromObject takes its own reference for the client; a negative result is a failed HRESULT.
