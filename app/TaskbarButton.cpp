@@ -15,7 +15,7 @@ public:
         // A list made for an Explorer that has since restarted speaks to no taskbar.
         m_list.Reset();
         ComRef<ITaskbarList3> list;
-        if (SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+        if (SUCCEEDED(CoCreateInstance(__uuidof(TaskbarList), nullptr, CLSCTX_INPROC_SERVER, __uuidof(ITaskbarList3),
                                        list.Receive())) &&
             SUCCEEDED(list->HrInit()))
             m_list = std::move(list);

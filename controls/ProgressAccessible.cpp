@@ -52,7 +52,7 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (!object)
             return E_POINTER;
-        if (iid != IID_IUnknown && iid != IID_IDispatch && iid != IID_IAccessible) {
+        if (iid != __uuidof(IUnknown) && iid != __uuidof(IDispatch) && iid != __uuidof(IAccessible)) {
             *object = nullptr;
             return E_NOINTERFACE;
         }
@@ -207,11 +207,11 @@ LRESULT AnswerProgressAccessible(HWND bar, WPARAM wParam, const std::wstring& na
     // The system's client object; without it the bar still tells its role, name, value, state and place.
     ComRef<IAccessible> standard;
     if (createStandard)
-        createStandard(bar, OBJID_CLIENT, IID_IAccessible, standard.Receive());
+        createStandard(bar, OBJID_CLIENT, __uuidof(IAccessible), standard.Receive());
     const ComRef<IAccessible> accessible(new (std::nothrow) ProgressAccessible(bar, name, std::move(standard)));
     if (!accessible)
         return 0;
     // LresultFromObject takes its own reference for the client; a negative result is a failed HRESULT.
-    const LRESULT result = lresultFromObject(IID_IAccessible, wParam, accessible.Get());
+    const LRESULT result = lresultFromObject(__uuidof(IAccessible), wParam, accessible.Get());
     return result > 0 ? result : 0;
 }

@@ -28,7 +28,7 @@ namespace {
 // Role, name and value that a screen reader in this process learns of the window's client area.
 std::string Read(HWND window) {
     ComRef<IAccessible> object;
-    AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, object.Receive());
+    AccessibleObjectFromWindow(window, OBJID_CLIENT, __uuidof(IAccessible), object.Receive());
     VARIANT self{}, role{};
     self.vt = VT_I4;
     std::string reading = object && object->get_accRole(self, &role) == S_OK ? std::to_string(role.lVal) : "?";
