@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include "Com.h"
 #include "CommonControls.h"
 #include "LumetraDlg.h"
 
@@ -18,6 +19,9 @@ BOOL CLumetraApp::InitInstance() {
     CWinApp::InitInstance();
     SetRegistryKey("Local AppWizard-Generated Applications");
 
+    // The taskbar button is set, and the progress bar handed to screen readers, through COM on this thread; the
+    // apartment outlasts the window and what it holds.
+    const ComApartment apartment;
     CLumetraDlg dialog;
     m_pMainWnd = &dialog;
     dialog.DoModal();

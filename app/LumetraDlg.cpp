@@ -10,6 +10,7 @@
 #include "DriverLibrary.h"
 #include "DroppedFiles.h"
 #include "FileDialog.h"
+#include "FrameText.h"
 #include "IconPlacement.h"
 #include "MessageBox.h"
 #include "ModulePath.h"
@@ -50,6 +51,11 @@ CLumetraDlg::CLumetraDlg(CWnd* parent)
 CLumetraDlg::~CLumetraDlg() = default;
 
 bool CLumetraDlg::ProcessMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    // The taskbar's word that the button exists, and activation, which ends an error shown on the button.
+    m_taskbar.OnMessage(message, wParam);
+    // Only top-level windows hear of new system colours and settings; the bar, which paints itself, is told here.
+    if (message == WM_SYSCOLORCHANGE || message == WM_SETTINGCHANGE)
+        m_progress.SendMessage(message, wParam, lParam);
     return DispatchMessageMap(*this, kMessageMap, message, wParam, lParam, result) ||
            CDialog::ProcessMessage(message, wParam, lParam, result);
 }
@@ -79,6 +85,9 @@ BOOL CLumetraDlg::OnInitDialog() {
     m_progress.SetStartColor(kBandStartColor);
     m_progress.SetEndColor(kBandEndColor);
     m_progress.SetTextColor(kPercentTextColor);
+    // Screen readers name the bar after the frame around it, or else with the table's word for it.
+    m_progress.SetAccessibleName(FrameTextAround(m_progress.GetSafeHwnd(), TextOf(Text::kProgressName)).c_str());
+    m_taskbar.Attach(m_hWnd);
 
     SetTimer(kPresenceTimer, kFirstPresenceCheckMs);
     // Set here rather than in the template, whose styles stay as they are.
@@ -369,6 +378,7 @@ void CLumetraDlg::ShowRunStarted() {
         SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDCANCEL)), TRUE);
     EnableWindow(downloadButton, FALSE);
     SetTimer(kPresenceTimer, kDevicePresentCheckMs);
+    m_taskbar.RunStarted();
 }
 
 std::unique_ptr<TransferWorker> CLumetraDlg::MakeTransferWorker(ImageData image, FileHandle pipe) {
@@ -391,8 +401,10 @@ void CLumetraDlg::ShowTransferProgress() {
 }
 
 void CLumetraDlg::OnTransferProgress(UINT position, LPARAM) {
-    if (m_phase == RunPhase::Running)
-        m_progress.SetPos(static_cast<int>(position));
+    if (m_phase != RunPhase::Running)
+        return;
+    m_progress.SetPos(static_cast<int>(position));
+    m_taskbar.RunProgress(m_progress.GetPos(), m_progress.GetUpper());
 }
 
 // An end message of a run whose end the run's timer has already handled finds no run, and is ignored; the outcome
@@ -422,4 +434,6 @@ void CLumetraDlg::FinishRun() {
         SetDlgItemText(IDC_RESULT, TextOf(Text::kTransferFailed).c_str());
     m_progress.SetPos(0);
     EnableWindow(GetDlgItem(IDC_DOWNLOAD), TRUE);
+    // The taskbar button, a flash and the system's sound for the result.
+    m_taskbar.RunEnded(outcome == TransferOutcome::Complete);
 }

@@ -9,6 +9,7 @@
 #include "DownloadRun.h"
 #include "GradientProgressCtrl.h"
 #include "MessageMap.h"
+#include "TaskbarButton.h"
 #include "TextKeys.h"
 #include "TransferRate.h"
 
@@ -38,6 +39,8 @@ protected:
     // How long closing waits for a stopped worker before it tells the user what the device needs.
     static constexpr DWORD kClosePatienceMs = 10000;
     DWORD m_closePatienceMs = kClosePatienceMs;
+    // The run on the taskbar button, and the call for attention at its end; tests give it a recorder.
+    TaskbarButton m_taskbar;
 
 private:
     void OnPaint();

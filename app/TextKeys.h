@@ -49,9 +49,10 @@ inline constexpr TextId kAnotherRunWrites{TextKey::kExtraSection, "6",
 inline constexpr TextId kShutdownDuringTransfer{
     TextKey::kExtraSection, "7",
     "A firmware download is running; shutting down now leaves the device without a complete image."};
+inline constexpr TextId kProgressName{TextKey::kExtraSection, "11", "Progress"};
 
 // Every text of our own, for the check that the English table says the same.
 inline constexpr const TextId* kAll[] = {&kTransferFailed,        &kConfirmCloseDuringTransfer, &kTransferProgress,
                                          &kDropOneImage,          &kNoResponseOnClose,          &kAnotherRunWrites,
-                                         &kShutdownDuringTransfer};
+                                         &kShutdownDuringTransfer, &kProgressName};
 } // namespace Text

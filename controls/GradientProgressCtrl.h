@@ -1,6 +1,8 @@
 // CGradientProgressCtrl: a progress bar that keeps its own range, position and colours and paints its own face.
 #pragma once
 
+#include <string>
+
 #include "MessageMap.h"
 #include "Wnd.h"
 
@@ -17,6 +19,9 @@ public:
     void SetEndColor(COLORREF color) { m_endColor = color; }
     void SetTextColor(COLORREF color) { m_textColor = color; }
     void ShowPercent(BOOL show) { m_showPercent = show; }
+    // The name screen readers give the bar, in the ANSI code page as the text table gives it. The window text stays
+    // as the template has it.
+    void SetAccessibleName(const char* name);
 
     int GetLower() const { return m_lower; }
     int GetUpper() const { return m_upper; }
@@ -33,12 +38,23 @@ public:
 
 protected:
     bool ProcessMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    // Whether the user has chosen a high-contrast scheme; read at each paint. Tests answer it themselves.
+    virtual bool HighContrastOn() const;
 
 private:
     void OnPaint();
     BOOL OnEraseBkgnd(HDC dc);
+    LRESULT OnGetObject(WPARAM wParam, LPARAM lParam);
+    LRESULT OnGetPos(WPARAM wParam, LPARAM lParam);
+    LRESULT OnGetRange(WPARAM wParam, LPARAM lParam);
+    // The system's colours or settings changed (the main window hands these messages on): the face follows.
+    void OnSystemLookChange();
     // Bands and background through an off-screen surface, copied to dc before it returns.
     void PaintGradient(HDC dc, const RECT& client, int fillWidth);
+    // The face in the system's colours, in place of the gradient.
+    void PaintHighContrast(HDC dc, const RECT& client, int position);
+    // Tells screen readers when the per cent shown differs from `before`.
+    void AnnounceValueChange(const std::string& before);
 
     static const MessageMapEntry<CGradientProgressCtrl> kMessageMap[];
 
@@ -50,4 +66,5 @@ private:
     COLORREF m_backgroundColor;
     COLORREF m_textColor = 0xFFFFFF;
     BOOL m_showPercent = FALSE;
+    std::wstring m_accessibleName;
 };

@@ -55,6 +55,11 @@ template <class T, void (T::*Member)(HDROP)> struct Crack<Member> {
     }
 };
 
+// A handler that takes the message's parameters as they come and gives its own result.
+template <class T, LRESULT (T::*Member)(WPARAM, LPARAM)> struct Crack<Member> {
+    static LRESULT Call(T& self, WPARAM wParam, LPARAM lParam) { return (self.*Member)(wParam, lParam); }
+};
+
 // Finds the entry for the message and runs its handler; false when the table has none.
 template <class T, size_t N>
 bool DispatchMessageMap(T& self, const MessageMapEntry<T> (&map)[N], UINT message, WPARAM wParam, LPARAM lParam,

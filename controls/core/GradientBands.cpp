@@ -77,3 +77,7 @@ std::string PercentText(int position, int upper) {
     std::snprintf(text, sizeof text, "%.0f%%", position * 100.0 / upper);
     return text;
 }
+
+std::string FaceValueText(int lower, int upper, int position) {
+    return HasGradientFace(lower, upper, position) ? PercentText(position, upper) : std::string();
+}

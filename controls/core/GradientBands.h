@@ -39,3 +39,6 @@ std::vector<ColorFill> GradientFills(ColorValue start, ColorValue end, ColorValu
 
 // "NN%": position * 100.0 / upper with no decimals. Needs an upper bound other than 0.
 std::string PercentText(int position, int upper);
+// The per cent that the face stands for, as screen readers read the bar's value ("45%"); empty for the out-of-range
+// face, which shows no per cent.
+std::string FaceValueText(int lower, int upper, int position);

@@ -44,10 +44,15 @@ TEST(GradientProgressCtrl, StoresRangeAndPositionAndForwardsLow16BitsOfTheBounds
         bar.SetRange(0x12345, 0x10064);
         EXPECT_EQ(bar.GetLower(), 0x12345);
         EXPECT_EQ(bar.GetUpper(), 0x10064);
+        // The native control is asked beneath the subclass; the bar itself answers with its stored values.
+        const auto nativeProc = reinterpret_cast<WNDPROC>(GetClassLongPtrA(bar.GetSafeHwnd(), GCLP_WNDPROC));
         PBRANGE native{};
-        SendMessageA(bar.GetSafeHwnd(), PBM_GETRANGE, 0, reinterpret_cast<LPARAM>(&native));
+        CallWindowProcA(nativeProc, bar.GetSafeHwnd(), PBM_GETRANGE, 0, reinterpret_cast<LPARAM>(&native));
         EXPECT_EQ(native.iLow, 0x2345);
         EXPECT_EQ(native.iHigh, 0x0064);
+        EXPECT_EQ(SendMessageA(bar.GetSafeHwnd(), PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&native)), 0x10064);
+        EXPECT_EQ(native.iLow, 0x12345);
+        EXPECT_EQ(SendMessageA(bar.GetSafeHwnd(), PBM_GETPOS, 0, 0), 0x12345);
     });
 }
 
