@@ -309,7 +309,10 @@ void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
         ShowTextMessage(TextKey::kDeviceMissing);
         return;
     }
+    // The image is read and judged whole before the device's pipe is opened: a refused image never reaches it.
     RunOutcome outcome = run->LoadImage();
+    if (outcome == RunOutcome::Ok)
+        outcome = run->CheckImage(false);
     if (outcome == RunOutcome::Ok)
         outcome = run->OpenPipe();
     if (outcome == RunOutcome::Ok) {
@@ -341,6 +344,18 @@ void CLumetraDlg::ShowRefusal(RunOutcome outcome) {
         break;
     case RunOutcome::UartImage:
         ShowTextMessage(TextKey::kUartImage);
+        break;
+    case RunOutcome::ChecksumMismatch:
+    case RunOutcome::ChecksumUnreadable:
+        AfxMessageBox(TextOf(Text::kChecksumMismatch).c_str(), MB_OK);
+        break;
+    case RunOutcome::SignatureInvalid:
+    case RunOutcome::SignatureUnreadable:
+    case RunOutcome::SignerUntrusted:
+        AfxMessageBox(TextOf(Text::kSignatureRefused).c_str(), MB_OK);
+        break;
+    case RunOutcome::UnsignedRefused:
+        AfxMessageBox(TextOf(Text::kUnsignedRefused).c_str(), MB_OK);
         break;
     case RunOutcome::AnotherRunWrites:
         AfxMessageBox(TextOf(Text::kAnotherRunWrites).c_str(), MB_OK);

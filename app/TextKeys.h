@@ -49,10 +49,17 @@ inline constexpr TextId kAnotherRunWrites{TextKey::kExtraSection, "6",
 inline constexpr TextId kShutdownDuringTransfer{
     TextKey::kExtraSection, "7",
     "A firmware download is running; shutting down now leaves the device without a complete image."};
+inline constexpr TextId kChecksumMismatch{
+    TextKey::kExtraSection, "8", "The image does not match its checksum file; it may be damaged. Nothing was sent."};
+inline constexpr TextId kSignatureRefused{
+    TextKey::kExtraSection, "9", "The image's signature is not valid or not from a trusted signer. Nothing was sent."};
+inline constexpr TextId kUnsignedRefused{TextKey::kExtraSection, "10",
+                                         "This computer accepts only signed images, and this image is not signed."};
 inline constexpr TextId kProgressName{TextKey::kExtraSection, "11", "Progress"};
 
 // Every text of our own, for the check that the English table says the same.
-inline constexpr const TextId* kAll[] = {&kTransferFailed,        &kConfirmCloseDuringTransfer, &kTransferProgress,
-                                         &kDropOneImage,          &kNoResponseOnClose,          &kAnotherRunWrites,
-                                         &kShutdownDuringTransfer, &kProgressName};
+inline constexpr const TextId* kAll[] = {
+    &kTransferFailed,   &kConfirmCloseDuringTransfer, &kTransferProgress, &kDropOneImage,     &kNoResponseOnClose,
+    &kAnotherRunWrites, &kShutdownDuringTransfer,     &kChecksumMismatch, &kSignatureRefused, &kUnsignedRefused,
+    &kProgressName};
 } // namespace Text

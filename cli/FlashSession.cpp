@@ -4,7 +4,6 @@
 #include "DriverLibrary.h"
 #include "HostFacts.h"
 #include "JsonLine.h"
-#include "Sha256.h"
 #include "TransferWorker.h"
 
 namespace {
@@ -57,14 +56,62 @@ std::optional<FlashEnd> FlashSession::ReadImage() {
     const RunOutcome loaded = m_run.LoadImage();
     if (loaded != RunOutcome::Ok)
         return EndOfStep(loaded);
-    const ImageData& image = m_run.Image();
-    m_facts.size = image.size;
-    const std::string digest = Sha256Hex(image.bytes.get(), image.size);
-    if (!digest.empty())
-        m_facts.sha256 = digest;
+    m_facts.size = m_run.Image().size;
+    // Judged in memory, the bytes that will be sent; the judgement hashes them once, for the log too.
+    const RunOutcome checked = m_run.CheckImage(m_options.requireSignature);
+    AddVerdict(m_run.Verdict());
     if (tested != RunOutcome::Ok)
         return EndOfStep(tested);
+    if (checked != RunOutcome::Ok) {
+        ReportRefusal(checked);
+        return EndOfStep(checked);
+    }
     return std::nullopt;
+}
+
+void FlashSession::AddVerdict(const ImageVerdict& verdict) {
+    if (!verdict.sha256.empty())
+        m_facts.sha256 = verdict.sha256;
+    switch (verdict.checksum.state) {
+    case ChecksumState::None:
+        m_facts.checksum = "none";
+        break;
+    case ChecksumState::Match:
+        m_facts.checksum = "match";
+        break;
+    case ChecksumState::Mismatch:
+    case ChecksumState::NoHash:
+    case ChecksumState::Disagree:
+        m_facts.checksum = "mismatch";
+        break;
+    }
+    for (const std::wstring& file : verdict.checksumFiles)
+        m_facts.checksumFiles += (m_facts.checksumFiles.empty() ? "" : " and ") + ToUtf8(file);
+    const char* const kSignatureStates[] = {"none", "valid", "invalid", "untrusted"};
+    m_facts.signature = kSignatureStates[static_cast<int>(verdict.signature.state)];
+    if (!verdict.signature.signer.empty())
+        m_facts.signer = verdict.signature.signer;
+}
+
+void FlashSession::ReportRefusal(RunOutcome outcome) {
+    const ImageVerdict& verdict = m_run.Verdict();
+    switch (outcome) {
+    case RunOutcome::ChecksumMismatch:
+        m_reporter.Error("checksum file: " + m_facts.checksumFiles);
+        break;
+    case RunOutcome::ChecksumUnreadable:
+    case RunOutcome::SignatureUnreadable:
+        m_reporter.Error("cannot read " + ToUtf8(verdict.unreadableFile) +
+                         (verdict.unreadableTooLarge ? ": larger than 1 MiB" : ""));
+        break;
+    case RunOutcome::SignatureInvalid:
+    case RunOutcome::SignerUntrusted:
+        m_reporter.Error("signature file: " + ToUtf8(FullPath(ToWide(m_options.image))) + ".p7s" +
+                         (m_facts.signer ? ", signed by " + *m_facts.signer : ""));
+        break;
+    default:
+        break;
+    }
 }
 
 int FlashSession::Info() {

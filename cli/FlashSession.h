@@ -26,6 +26,10 @@ public:
 private:
     // Each step gives the end of the attempt or session, or none when it may go on.
     std::optional<FlashEnd> ReadImage();
+    // The checksum and signature of the image, as the facts that are shown and logged.
+    void AddVerdict(const ImageVerdict& verdict);
+    // Names the checksum file or the signer behind a refusal of the image.
+    void ReportRefusal(RunOutcome outcome);
     std::optional<FlashEnd> WaitForDevice();
     std::optional<FlashEnd> WaitForUnplug();
     FlashEnd Download(std::uint32_t device, TransferFigures& figures);

@@ -50,6 +50,39 @@ RunOutcome DownloadRun::LoadImage() {
     return RunOutcome::Ok;
 }
 
+RunOutcome DownloadRun::CheckImage(bool signatureRequired) {
+    // The checksum files and the signature lie beside the image: its folder and name come from its full path.
+    std::wstring fullPath(MAX_PATH, L'\0');
+    const DWORD length =
+        GetFullPathNameW(m_imagePath.c_str(), static_cast<DWORD>(fullPath.size()), fullPath.data(), nullptr);
+    if (length >= fullPath.size()) {
+        fullPath.resize(length);
+        GetFullPathNameW(m_imagePath.c_str(), length, fullPath.data(), nullptr);
+    }
+    fullPath.resize(length < fullPath.size() ? length : fullPath.size() - 1);
+    if (fullPath.empty())
+        fullPath = m_imagePath;
+    m_verdict =
+        JudgeImage(fullPath, m_image.bytes.get(), m_image.size, signatureRequired || MachineRequiresSignedImages());
+    switch (m_verdict.refusal) {
+    case ImageRefusal::None:
+        return RunOutcome::Ok;
+    case ImageRefusal::ChecksumMismatch:
+        return RunOutcome::ChecksumMismatch;
+    case ImageRefusal::SignatureInvalid:
+        return RunOutcome::SignatureInvalid;
+    case ImageRefusal::SignerUntrusted:
+        return RunOutcome::SignerUntrusted;
+    case ImageRefusal::UnsignedButRequired:
+        return RunOutcome::UnsignedRefused;
+    case ImageRefusal::SideFileUnreadable:
+        break;
+    }
+    const std::wstring& file = m_verdict.unreadableFile;
+    const bool signature = file.size() >= 4 && _wcsicmp(file.c_str() + file.size() - 4, L".p7s") == 0;
+    return signature ? RunOutcome::SignatureUnreadable : RunOutcome::ChecksumUnreadable;
+}
+
 RunOutcome DownloadRun::OpenPipe() {
     DownloadLock lock;
     if (!lock.TryTake())

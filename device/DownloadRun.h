@@ -9,6 +9,7 @@
 
 #include "DownloadLock.h"
 #include "Handle.h"
+#include "ImageGate.h"
 #include "ImageFile.h"
 #include "RunOutcome.h"
 #include "TransferWorker.h"
@@ -29,6 +30,9 @@ public:
     // Reads the whole image into memory and makes sure it still begins with the header that was tested: what is
     // sent must be what was tested, and the file may have been replaced in between.
     RunOutcome LoadImage();
+    // Judges the image in memory by the checksum files and the signature beside it; a signature is required when
+    // `signatureRequired` or the machine's policy says so. Verdict() tells what was found.
+    RunOutcome CheckImage(bool signatureRequired);
     // Takes the machine's download lock, then open_file("PIPE00") through the driver library. Another run, of this
     // program or another, would interleave its chunks with this one's in the device.
     RunOutcome OpenPipe();
@@ -42,6 +46,7 @@ public:
 
     const ImageHeader& Header() const { return m_header; }
     const ImageData& Image() const { return m_image; }
+    const ImageVerdict& Verdict() const { return m_verdict; }
     // A run started and not yet finished.
     bool IsStarted() const { return m_worker != nullptr; }
     // The started run's worker: its progress, its end, its stop.
@@ -52,6 +57,7 @@ private:
     std::wstring m_imagePath;
     ImageHeader m_header;
     ImageData m_image;
+    ImageVerdict m_verdict;
     // Declared before the worker, so that a worker still running when the run goes has stopped before the lock
     // is released.
     DownloadLock m_lock;

@@ -4,7 +4,7 @@
 
 const char kFlashUsage[] = R"(Usage:
   ostrel-flash [options] IMAGE.hdr
-  ostrel-flash --info [--json] IMAGE.hdr
+  ostrel-flash --info [--json] [--require-signature] IMAGE.hdr
   ostrel-flash --help | --version
 
 Writes a firmware image into a Corvane Ostrel device attached by USB.
@@ -17,14 +17,17 @@ Writes a firmware image into a Corvane Ostrel device attached by USB.
   -l, --log=FILE        append one JSON line per download attempt to FILE
       --json            JSON Lines events on standard output instead of text
   -q, --quiet           no progress output; the result line and errors only
-      --info            print the image's header fields and SHA-256; the device is not touched
+      --require-signature  refuse an image without a valid signature from a trusted signer (IMAGE.hdr.p7s)
+      --info            print the image's header fields, SHA-256, checksum and signature; the device is not
+                        touched; exits as a download would be refused
   -h, --help            show this text
       --version         show the version
 
 Exit status: 0 every download wrote the whole image; 64 usage error; 65 not a usable image; 66 the image
 file cannot be opened or read; 69 no device, driver library missing or incomplete, or the device's pipe
 cannot be opened; 74 a transfer failed (or the log cannot be written); 75 another copy of the tool is writing
-to a device; 130 stopped by Ctrl+C or Ctrl+Break.
+to a device; 77 the image's signer is not trusted, or it is not signed where a signature is required; 130
+stopped by Ctrl+C or Ctrl+Break.
 )";
 
 namespace {
@@ -100,7 +103,7 @@ ParsedFlashOptions Parser::Run() {
     if (!m_haveImage)
         Fail("no image file given");
     else if (options.mode == FlashMode::Info && (options.wait || options.repeat || !options.logPath.empty()))
-        Fail("--info takes only --json besides the image");
+        Fail("--info takes only --json and --require-signature besides the image");
     else if (options.count && !options.repeat)
         Fail("--count needs --repeat");
     return m_parsed;
@@ -115,7 +118,7 @@ bool Parser::Long(const std::u16string& arg) {
     FlashOptions& options = m_parsed.options;
 
     const bool takesNoValue = name == u"--repeat" || name == u"--json" || name == u"--quiet" || name == u"--info" ||
-                              name == u"--help" || name == u"--version";
+                              name == u"--help" || name == u"--version" || name == u"--require-signature";
     if (takesNoValue && value)
         return Fail(Narrow(name) + " takes no value");
     std::u16string text;
@@ -136,6 +139,8 @@ bool Parser::Long(const std::u16string& arg) {
         options.quiet = true;
     else if (name == u"--info")
         options.mode = FlashMode::Info;
+    else if (name == u"--require-signature")
+        options.requireSignature = true;
     else if (name == u"--help")
         options.mode = FlashMode::Help;
     else if (name == u"--version")

@@ -21,6 +21,8 @@ struct FlashOptions {
     std::u16string logPath;
     bool json = false;
     bool quiet = false;
+    // Refuse an image without a valid signature from a trusted signer, as the machine's policy can ask.
+    bool requireSignature = false;
 };
 
 // The options, or a plain-English error (for a usage error) when the arguments are not understood.

@@ -20,6 +20,17 @@ constexpr EndFacts kEnds[] = {
     {FlashEnd::UartImage, ExitCode::kNotAnImage, "refused", "the image is for the UART port, not for USB"},
     {FlashEnd::ImageUnreadable, ExitCode::kNoImageFile, "refused", "the image file cannot be opened or read"},
     {FlashEnd::ImageChanged, ExitCode::kNoImageFile, "refused", "the image file changed while it was read"},
+    {FlashEnd::ChecksumMismatch, ExitCode::kNotAnImage, "refused",
+     "the image does not match its checksum file: it may be damaged"},
+    {FlashEnd::ChecksumUnreadable, ExitCode::kNoImageFile, "refused",
+     "a checksum file beside the image cannot be read"},
+    {FlashEnd::SignatureInvalid, ExitCode::kNotAnImage, "refused", "the image's signature does not verify its bytes"},
+    {FlashEnd::SignatureUnreadable, ExitCode::kNoImageFile, "refused",
+     "the signature file beside the image cannot be read"},
+    {FlashEnd::SignerUntrusted, ExitCode::kNotPermitted, "refused",
+     "the image's signer is not among the trusted certificates"},
+    {FlashEnd::UnsignedRefused, ExitCode::kNotPermitted, "refused",
+     "this computer accepts only signed images, and the image is not signed"},
     {FlashEnd::NoDevice, ExitCode::kNoDevice, "refused", "no Ostrel device is attached"},
     {FlashEnd::NoDeviceInTime, ExitCode::kNoDevice, "refused", "no Ostrel device was attached in time"},
     {FlashEnd::DriverMissing, ExitCode::kNoDevice, "refused",
@@ -98,6 +109,18 @@ FlashEnd EndOfStep(RunOutcome outcome) {
         return FlashEnd::UartImage;
     case RunOutcome::Changed:
         return FlashEnd::ImageChanged;
+    case RunOutcome::ChecksumMismatch:
+        return FlashEnd::ChecksumMismatch;
+    case RunOutcome::ChecksumUnreadable:
+        return FlashEnd::ChecksumUnreadable;
+    case RunOutcome::SignatureInvalid:
+        return FlashEnd::SignatureInvalid;
+    case RunOutcome::SignatureUnreadable:
+        return FlashEnd::SignatureUnreadable;
+    case RunOutcome::SignerUntrusted:
+        return FlashEnd::SignerUntrusted;
+    case RunOutcome::UnsignedRefused:
+        return FlashEnd::UnsignedRefused;
     case RunOutcome::AnotherRunWrites:
         return FlashEnd::DeviceBusy;
     case RunOutcome::NoLibrary:

@@ -14,6 +14,7 @@ inline constexpr int kNoImageFile = 66;
 inline constexpr int kNoDevice = 69;
 inline constexpr int kTransferFailed = 74;
 inline constexpr int kTryAgainLater = 75;
+inline constexpr int kNotPermitted = 77;
 inline constexpr int kInterrupted = 130;
 } // namespace ExitCode
 
@@ -24,7 +25,13 @@ enum class FlashEnd {
     NotAnImage,    // no '$' marker
     UartImage,     // an image for the UART port
     ImageUnreadable,
-    ImageChanged, // changed between the header test and the whole read
+    ImageChanged,        // changed between the header test and the whole read
+    ChecksumMismatch,    // a checksum file beside the image gives another hash, or none
+    ChecksumUnreadable,  // a checksum file beside the image cannot be read
+    SignatureInvalid,    // the signature beside the image does not verify its bytes
+    SignatureUnreadable, // the signature file beside the image cannot be read
+    SignerUntrusted,     // the signature verifies, but its signer is not trusted
+    UnsignedRefused,     // no signature, where the machine's policy or --require-signature asks for one
     NoDevice,
     NoDeviceInTime, // not attached within --wait
     DriverMissing,  // TarselUSB.dll cannot be loaded, or lacks an export

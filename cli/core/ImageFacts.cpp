@@ -44,7 +44,8 @@ JsonLine& AddImageFields(JsonLine& line, const ImageFacts& facts) {
     } else {
         line.AddNull("marker").AddNull("port").AddNull("kind").AddNull("kind_name").AddNull("date");
     }
-    return line.Add("sha256", facts.sha256);
+    line.Add("sha256", facts.sha256);
+    return line.Add("checksum", facts.checksum).Add("signature", facts.signature).Add("signer", facts.signer);
 }
 
 std::string InfoText(const ImageFacts& facts) {
@@ -66,5 +67,25 @@ std::string InfoText(const ImageFacts& facts) {
         text += "payload  " + std::to_string(*payload) + " bytes\n";
     if (facts.sha256)
         text += "sha256   " + *facts.sha256 + "\n";
+    if (facts.checksum) {
+        text += "checksum: ";
+        if (*facts.checksum == "match")
+            text += "matches " + facts.checksumFiles;
+        else if (*facts.checksum == "mismatch")
+            text += "does not match " + facts.checksumFiles;
+        else
+            text += *facts.checksum;
+        text += "\n";
+    }
+    if (facts.signature) {
+        text += "signature: ";
+        if (*facts.signature == "valid")
+            text += "valid, signed by " + facts.signer.value_or("?");
+        else if (*facts.signature == "untrusted")
+            text += "not trusted, signed by " + facts.signer.value_or("?");
+        else
+            text += *facts.signature;
+        text += "\n";
+    }
     return text;
 }

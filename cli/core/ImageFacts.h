@@ -15,6 +15,12 @@ struct ImageFacts {
     ImageHeader header;
     std::optional<std::uint32_t> size;
     std::optional<std::string> sha256; // lower-case hex
+    // Once the image was judged by the files beside it: "match", "mismatch" or "none", and the checksum files'
+    // names; "valid", "invalid", "untrusted" or "none", and the signer's subject when there is one.
+    std::optional<std::string> checksum;
+    std::string checksumFiles;
+    std::optional<std::string> signature;
+    std::optional<std::string> signer;
 };
 
 // "e-flash", "serial flash", "NAND flash" or "unknown".
