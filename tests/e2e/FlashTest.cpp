@@ -1,6 +1,7 @@
 // The console flasher against the emulated device: what the device receives, exit codes from real causes, waits,
 // a production run of several devices, the log and the JSON events; and the digest it computes.
 #include <algorithm>
+#include <optional>
 #include <sstream>
 
 #include <windows.h>
@@ -9,6 +10,7 @@
 
 #include "DevSimNames.h"
 #include "FlashRun.h"
+#include "MachinePolicy.h"
 #include "Sha256.h"
 #include "ToolSession.h"
 
@@ -227,6 +229,65 @@ TEST_F(FlashTest, EachRefusalHasItsExitCodeAndReasonAndSendsNothing) {
     }
     heldPipe.Close();
     EXPECT_EQ(Captured(), "");
+}
+
+TEST_F(FlashTest, OnlyAnUndamagedImageFromATrustedSignerIsWrittenWhereASignatureIsRequired) {
+    const std::string fixtures = BuiltFile("..\\win\\signing\\");
+    const std::string image = FileContents(fixtures + "image.hdr");
+    ASSERT_FALSE(image.empty()) << "no signing fixtures in " << fixtures;
+    CreateDirectoryA(PathOf("trusted").c_str(), nullptr);
+    ASSERT_TRUE(CopyFileA((fixtures + "trusted\\vendor.crt").c_str(), PathOf("trusted\\vendor.crt").c_str(), FALSE));
+    ASSERT_TRUE(StartDevice());
+    std::string flipped = image;
+    flipped[kHeaderArea + 100] ^= 1;
+    const struct {
+        const char* signature; // beside the image, or none
+        const std::string* bytes;
+        const wchar_t* options;
+        bool policy;
+        int code;
+        const char* said; // on standard error, or in the log's signer for a download
+    } cases[] = {
+        {"vendor", &image, L"--require-signature", false, 0, "CN=Vendor"},
+        {"vendor", &flipped, L"", false, 65, "does not verify"},
+        {"stranger", &image, L"", false, 77, "CN=Stranger"},
+        {nullptr, &image, L"--require-signature", false, 77, "accepts only signed images"},
+        {nullptr, &image, L"", true, 77, "accepts only signed images"},
+        {"leaf", &image, L"", true, 0, "CN=Leaf"},
+    };
+    std::size_t written = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.signature ? c.signature : "unsigned") + (c.policy ? " under the policy" : ""));
+        PutImage("fw.hdr", *c.bytes);
+        DeleteFileA(PathOf("fw.hdr.p7s").c_str());
+        if (c.signature) {
+            ASSERT_TRUE(CopyFileA((fixtures + c.signature + ".p7s").c_str(), PathOf("fw.hdr.p7s").c_str(), FALSE));
+        }
+        // The leaf's issuer joins the trusted certificates last, after the stranger was refused.
+        if (std::string(c.signature ? c.signature : "") == "leaf") {
+            ASSERT_TRUE(CopyFileA((fixtures + "trusted\\ca.cer").c_str(), PathOf("trusted\\ca.cer").c_str(), FALSE));
+        }
+        std::optional<ScopedMachinePolicy> policy;
+        if (c.policy)
+            policy.emplace(L"RequireSignedImages", 1);
+        const auto run = Start(std::wstring(c.options) + L" --log=gate.log fw.hdr");
+        EXPECT_EQ(run->Wait(), c.code) << run->Err();
+        const Json logged = LogLines("gate.log").back();
+        if (c.code == 0) {
+            written += e2e::DeviceStream(image).size();
+            EXPECT_EQ(logged.at("signature"), "valid");
+            EXPECT_NE(logged.at("signer").find(c.said), std::string::npos) << logged.at("signer");
+        } else {
+            EXPECT_NE(run->Err().find(c.said), std::string::npos) << run->Err();
+            EXPECT_EQ(logged.at("result"), "refused");
+        }
+        EXPECT_EQ(Captured().size(), written) << "a refused image reached the device";
+    }
+    // A checksum file beside the image that gives another hash refuses it too, and names itself.
+    PutImage("fw.hdr.sha256", std::string(64, 'a') + "  fw.hdr\n");
+    const auto damaged = Start(L"fw.hdr");
+    EXPECT_EQ(damaged->Wait(), 65);
+    EXPECT_NE(damaged->Err().find("fw.hdr.sha256"), std::string::npos) << damaged->Err();
 }
 
 TEST_F(FlashTest, AnUnplugPartWayFailsTheTransferAndSaysTheImageIsIncomplete) {

@@ -2,14 +2,17 @@
 // machine's lock until it is finished.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <functional>
-#include <thread>
 
 #include "DownloadRun.h"
+#include "LumetraDlg.h"
+#include "MachinePolicy.h"
+#include "ModalRunner.h"
 #include "SwappedFile.h"
 #include "TestDevice.h"
+#include "TestWorkers.h"
 #include "WindowRun.h"
+#include "resource.h"
 
 using namespace windowrun;
 
@@ -27,32 +30,6 @@ void Patch(const std::wstring& path, const std::string& bytes, LONGLONG size = -
         SetEndOfFile(file.Get());
     }
 }
-
-// The machine's lock taken on a thread of its own, as another run takes it: a mutex is re-entrant for the thread
-// that holds it.
-class LockElsewhere {
-public:
-    LockElsewhere() {
-        m_thread = std::thread([this] {
-            DownloadLock lock;
-            m_taken = lock.TryTake();
-            m_ready = true;
-            while (!m_done)
-                Sleep(10);
-        });
-        while (!m_ready)
-            Sleep(10);
-    }
-    ~LockElsewhere() {
-        m_done = true;
-        m_thread.join();
-    }
-    bool Taken() const { return m_taken; }
-
-private:
-    std::atomic<bool> m_ready{false}, m_done{false}, m_taken{false};
-    std::thread m_thread;
-};
 
 // The outcome of the first step that does not go on, up to an opened pipe.
 RunOutcome FirstStop(DownloadRun& run) {
@@ -131,4 +108,42 @@ TEST(DownloadRun, ARunThatGoesThroughCompletesAndHoldsTheMachinesLockUntilItIsFi
     EXPECT_FALSE(LockElsewhere().Taken()) << "the lock is the run's";
     EXPECT_EQ(run.Finish(), TransferOutcome::Complete);
     EXPECT_TRUE(LockElsewhere().Taken()) << "the lock was not let go";
+}
+
+TEST(DownloadRun, TheWindowRefusesADamagedOrUnapprovedImageBeforeItOpensThePipe) {
+    DropFolder folder;
+    TestDevice device;
+    // A window that went on to the pipe would find the machine's lock taken, and say so instead.
+    const LockElsewhere otherRun;
+    const std::wstring image = folder.PutImage(L"image.hdr", 1024 + 4096, 1);
+    struct Case {
+        const wchar_t* sideFile;
+        std::string contents;
+        bool signatureRequired;
+        const TextId& box;
+    } cases[] = {
+        {L".sha256", std::string(64, '0') + "  image.hdr\n", false, Text::kChecksumMismatch},
+        {L".p7s", "not a signature", false, Text::kSignatureRefused},
+        {nullptr, "", true, Text::kUnsignedRefused},
+    };
+    CLumetraDlg dialog;
+    RunModalWith(dialog, [&](HWND hwnd) {
+        BoxAnswerer answerer;
+        const std::string present = dialog.LookupText("message", "1024");
+        ASSERT_TRUE(PumpUntil([&] { return ControlText(hwnd, IDC_STATUS) == present; }));
+        for (const Case& c : cases) {
+            const std::wstring side = c.sideFile ? image + c.sideFile : L"";
+            if (c.sideFile) {
+                const FileHandle file(CreateFileW(side.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+                DWORD written = 0;
+                WriteFile(file.Get(), c.contents.data(), static_cast<DWORD>(c.contents.size()), &written, nullptr);
+            }
+            const ScopedMachinePolicy policy(L"RequireSignedImages", c.signatureRequired ? 1 : 0);
+            SendMessageW(hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({image})), 0);
+            EXPECT_EQ(answerer.Texts(), std::vector<std::string>{dialog.LookupText(c.box.section, c.box.key)});
+            EXPECT_TRUE(IsWindowEnabled(GetDlgItem(hwnd, IDC_DOWNLOAD))) << "a run started";
+            if (c.sideFile)
+                DeleteFileW(side.c_str());
+        }
+    });
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes throwaway signing material with openssl for every test run (no private key lives in the repository).
-# Usage: make-signing-fixtures.sh FOLDER [IMAGE-BYTES=70000]. Into FOLDER: image.hdr (random bytes); trusted/ with
+# Usage: make-signing-fixtures.sh FOLDER [IMAGE-BYTES=70000]. Into FOLDER: image.hdr (a USB image's marker and port,
+# then random bytes); trusted/ with
 # vendor.crt (PEM) and the CA's ca.cer (DER); SIGNER.p7s, image.hdr signed (openssl cms, DER) by vendor (self-signed),
 # leaf (issued by the CA), stranger (self-signed), impostor (self-signed, the vendor's name and serial, another key);
 # keys/SIGNER.key and .crt to sign other images with.
@@ -21,7 +22,8 @@ openssl req -new -newkey rsa:2048 -nodes -keyout keys/leaf.key -out keys/leaf.cs
     2>/dev/null
 openssl x509 -req -in keys/leaf.csr -CA keys/ca.crt -CAkey keys/ca.key -set_serial 2 -sha256 -days 30 \
     -out keys/leaf.crt 2>/dev/null
-head -c "$size" /dev/urandom >image.hdr
+# A USB e-flash image's first bytes, so that the flasher and the window get as far as the gate.
+{ printf '$\001\001'; head -c "$((size - 3))" /dev/urandom; } >image.hdr
 for signer in vendor leaf stranger impostor; do
     openssl cms -sign -binary -md sha256 -in image.hdr -signer "keys/$signer.crt" -inkey "keys/$signer.key" \
         -outform DER -out "$signer.p7s"
