@@ -214,6 +214,7 @@ bool CLumetraDlg::StopTransferForClose() {
                 KillTimer(kStopWatchTimer);
                 m_run->Worker().StopAndWait();
             }
+            m_history.Ended(m_run->Worker(), true);
             m_run.reset();
             ShutdownBlockReasonDestroy(m_hWnd);
         }
@@ -315,6 +316,7 @@ void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
     }
     m_run = std::move(run);
     m_phase = RunPhase::Running;
+    m_history.Started(*m_run, m_imagePath);
     ShowRunStarted();
 }
 
@@ -404,6 +406,7 @@ void CLumetraDlg::OnTransferEnd(UINT, LPARAM) {
 
 void CLumetraDlg::FinishRun() {
     KillTimer(kRunTimer);
+    m_history.Ended(m_run->Worker());
     const TransferOutcome outcome = m_run->Finish();
     m_run.reset();
     m_phase = RunPhase::Idle;
