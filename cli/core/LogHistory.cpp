@@ -124,7 +124,8 @@ std::string BoardHistoryJson(const std::vector<RunRecord>& attempts) {
         line.Add("event", "attempt").Add("id", record.id).Add("time", record.time).Add("front", record.front);
         AddIdentity(line, record.identity);
         line.Add("image", record.image.path).Add("sha256", record.image.sha256).Add("result", record.result);
-        text += line.Add("reason", record.reason).AddNumber("bytes", record.bytes).Line();
+        line.Add("reason", record.reason.empty() ? std::nullopt : std::optional<std::string>(record.reason));
+        text += line.AddNumber("bytes", record.bytes).Line();
     }
     return text;
 }
