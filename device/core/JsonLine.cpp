@@ -26,8 +26,8 @@ void AppendUtf8(std::string& out, std::uint32_t code) {
 constexpr std::uint32_t kReplacement = 0xFFFD;
 
 // Compact, and never an exception for text that is not UTF-8.
-std::string Dump(const Json& value) {
-    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+std::string Dump(const JsonValue& value) {
+    return value.dump(-1, ' ', false, JsonValue::error_handler_t::replace);
 }
 
 } // namespace
@@ -49,18 +49,18 @@ std::string Utf16ToUtf8(std::u16string_view text) {
 }
 
 std::string JsonString(std::string_view utf8) {
-    return Dump(Json(std::string(utf8)));
+    return Dump(JsonValue(std::string(utf8)));
 }
 
-std::string JsonText(const Json& object) {
+std::string JsonText(const JsonValue& object) {
     return Dump(object) + "\n";
 }
 
-Json ParseJsonLine(std::string_view line) {
-    return Json::parse(line.begin(), line.end(), nullptr, false);
+JsonValue ParseJsonLine(std::string_view line) {
+    return JsonValue::parse(line.begin(), line.end(), nullptr, false);
 }
 
-std::optional<std::string> JsonStringMember(const Json& object, const char* key) {
+std::optional<std::string> JsonStringMember(const JsonValue& object, const char* key) {
     if (!object.is_object())
         return std::nullopt;
     const auto member = object.find(key);
@@ -69,7 +69,7 @@ std::optional<std::string> JsonStringMember(const Json& object, const char* key)
     return member->get<std::string>();
 }
 
-std::optional<std::uint64_t> JsonNumberMember(const Json& object, const char* key) {
+std::optional<std::uint64_t> JsonNumberMember(const JsonValue& object, const char* key) {
     if (!object.is_object())
         return std::nullopt;
     const auto member = object.find(key);

@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 
 // Members stay in the order they were added: a person reading the log sees the time and the station first.
-using Json = nlohmann::ordered_json;
+using JsonValue = nlohmann::ordered_json;
 
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD, so the result is always valid UTF-8.
 std::string Utf16ToUtf8(std::u16string_view text);
@@ -20,13 +20,13 @@ std::string Utf16ToUtf8(std::u16string_view text);
 std::string JsonString(std::string_view utf8);
 
 // The object on one line, with its line end.
-std::string JsonText(const Json& object);
+std::string JsonText(const JsonValue& object);
 // The object a line holds; a discarded value when the line is not JSON. Never throws.
-Json ParseJsonLine(std::string_view line);
+JsonValue ParseJsonLine(std::string_view line);
 // The member `key` of `object` when it is a string.
-std::optional<std::string> JsonStringMember(const Json& object, const char* key);
+std::optional<std::string> JsonStringMember(const JsonValue& object, const char* key);
 // The member `key` of `object` when it is a number that fits 64 bits unsigned.
-std::optional<std::uint64_t> JsonNumberMember(const Json& object, const char* key);
+std::optional<std::uint64_t> JsonNumberMember(const JsonValue& object, const char* key);
 
 class JsonLine {
 public:
@@ -44,5 +44,5 @@ public:
     std::string Line() const { return JsonText(m_object); }
 
 private:
-    Json m_object = Json::object();
+    JsonValue m_object = JsonValue::object();
 };

@@ -37,7 +37,7 @@ std::vector<RunRecord> ReadRunRecords(std::string_view text) {
         std::size_t end = text.find('\n', start);
         if (end == std::string_view::npos)
             end = text.size();
-        const Json object = ParseJsonLine(text.substr(start, end - start));
+        const JsonValue object = ParseJsonLine(text.substr(start, end - start));
         start = end + 1;
         if (!object.is_object())
             continue;
