@@ -386,6 +386,8 @@ TEST_F(FlashTest, ThePolicyFolderTakesTheStationsLogAndNeverFailsADownload) {
     setFolder(AnsiToWide(PathOf("")));
     const auto run = Start(L"--wait=10 --serial=SN-9 image.hdr");
     EXPECT_EQ(run->Wait(), 0) << run->Err();
+    const auto again = Start(L"--wait=10 --serial=SN-9 image.hdr");
+    EXPECT_EQ(again->Wait(), 65) << "the board is flashed with this image already";
     const auto history = Start(L"--history --serial=SN-9");
     EXPECT_EQ(history->Wait(), 0) << history->Err();
     RegDeleteValueW(policy, kLogFolderValue);
@@ -395,8 +397,9 @@ TEST_F(FlashTest, ThePolicyFolderTakesTheStationsLogAndNeverFailsADownload) {
     DWORD length = sizeof computer;
     ASSERT_TRUE(GetComputerNameA(computer, &length));
     const std::vector<Json> log = LogLines((std::string(computer) + ".jsonl").c_str());
-    ASSERT_EQ(log.size(), 1u);
+    ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[0].at("serial"), "SN-9");
     EXPECT_EQ(log[0].at("result"), "ok");
-    EXPECT_NE(history->Out().find("board SN-9: 1 attempts"), std::string::npos) << history->Out();
+    EXPECT_EQ(log[1].at("result"), "refused");
+    EXPECT_NE(history->Out().find("board SN-9: 2 attempts"), std::string::npos) << history->Out();
 }
