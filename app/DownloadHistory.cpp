@@ -1,13 +1,49 @@
 // The window's history of downloads.
 #include "DownloadHistory.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
 #include "AttemptLog.h"
 #include "JsonLine.h"
 #include "RunLog.h"
 #include "Sha256.h"
 #include "version.h"
 
+struct CDownloadHistory::Queue {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::string> lines;
+    bool writing = false;
+    bool closing = false;
+};
+
 namespace {
+
+// How long closing the window waits for history lines still being written.
+constexpr auto kClosePatience = std::chrono::seconds(2);
+
+void WriteLines(const std::shared_ptr<CDownloadHistory::Queue>& queue) {
+    std::unique_lock<std::mutex> lock(queue->mutex);
+    for (;;) {
+        queue->changed.wait(lock, [&] { return !queue->lines.empty() || queue->closing; });
+        if (queue->lines.empty())
+            return;
+        const std::string line = std::move(queue->lines.front());
+        queue->lines.pop_front();
+        queue->writing = true;
+        lock.unlock();
+        const DefaultLog log = DefaultRunLog(true);
+        AttemptLog file;
+        if (!log.path.empty() && file.Open(log.path))
+            file.Append(line);
+        lock.lock();
+        queue->writing = false;
+        queue->changed.notify_all();
+    }
+}
 
 // The flasher's words for the same ends, so that a history mixing both reads alike.
 const char* ReasonOf(TransferOutcome outcome, bool closing) {
@@ -68,9 +104,27 @@ void CDownloadHistory::Ended(const TransferWorker& worker, bool closing) {
     Append(record);
 }
 
+CDownloadHistory::~CDownloadHistory() {
+    if (!m_queue)
+        return;
+    std::unique_lock<std::mutex> lock(m_queue->mutex);
+    m_queue->closing = true;
+    m_queue->changed.notify_all();
+    const bool written =
+        m_queue->changed.wait_for(lock, kClosePatience, [&] { return m_queue->lines.empty() && !m_queue->writing; });
+    lock.unlock();
+    if (written)
+        m_writer.join();
+    else
+        m_writer.detach();
+}
+
 void CDownloadHistory::Append(const RunRecord& record) {
-    const DefaultLog log = DefaultRunLog(true);
-    AttemptLog file;
-    if (!log.path.empty() && file.Open(log.path))
-        file.Append(RunRecordLine(record));
+    if (!m_queue) {
+        m_queue = std::make_shared<Queue>();
+        m_writer = std::thread(WriteLines, m_queue);
+    }
+    const std::lock_guard<std::mutex> lock(m_queue->mutex);
+    m_queue->lines.push_back(RunRecordLine(record));
+    m_queue->changed.notify_all();
 }

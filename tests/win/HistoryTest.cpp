@@ -13,18 +13,19 @@ using namespace windowrun;
 
 namespace {
 
-// The lines that one download of `image` through the window adds to the log at `logPath`.
+// The lines that one download of `image` through the window adds to the log at `logPath`, once the window is gone.
 std::vector<RunRecord> DownloadAndRead(const std::wstring& image, const std::wstring& logPath) {
     const std::size_t before = FileContents(logPath).size();
-    CLumetraDlg dialog;
-    RunModalWith(dialog, [&](HWND hwnd) {
+    auto dialog = std::make_unique<CLumetraDlg>();
+    RunModalWith(*dialog, [&](HWND hwnd) {
         BoxAnswerer answerer;
-        const std::string present = dialog.LookupText("message", "1024");
+        const std::string present = dialog->LookupText("message", "1024");
         ASSERT_TRUE(PumpUntil([&] { return ControlText(hwnd, IDC_STATUS) == present; }));
         SendMessageW(hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({image})), 0);
-        const std::string ended = dialog.LookupText("message", "1031");
+        const std::string ended = dialog->LookupText("message", "1031");
         ASSERT_TRUE(PumpUntil([&] { return ControlText(hwnd, IDC_RESULT) == ended; }));
     });
+    dialog.reset();
     return ReadRunRecords(FileContents(logPath).substr(before));
 }
 
