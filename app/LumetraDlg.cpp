@@ -223,6 +223,7 @@ bool CLumetraDlg::StopTransferForClose() {
                 KillTimer(kStopWatchTimer);
                 m_run->Worker().StopAndWait();
             }
+            m_history.Ended(m_run->Worker(), true);
             m_run.reset();
             ShutdownBlockReasonDestroy(m_hWnd);
         }
@@ -327,6 +328,7 @@ void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
     }
     m_run = std::move(run);
     m_phase = RunPhase::Running;
+    m_history.Started(*m_run, m_imagePath);
     ShowRunStarted();
 }
 
@@ -431,6 +433,7 @@ void CLumetraDlg::OnTransferEnd(UINT, LPARAM) {
 
 void CLumetraDlg::FinishRun() {
     KillTimer(kRunTimer);
+    m_history.Ended(m_run->Worker());
     const TransferOutcome outcome = m_run->Finish();
     m_run.reset();
     m_phase = RunPhase::Idle;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Dialog.h"
+#include "DownloadHistory.h"
 #include "DownloadRun.h"
 #include "GradientProgressCtrl.h"
 #include "MessageMap.h"
@@ -112,6 +113,7 @@ private:
     RunPhase m_phase = RunPhase::Idle;
     // The one run, from its start until its end has been handled.
     std::unique_ptr<DownloadRun> m_run;
+    CDownloadHistory m_history;
     // The run's progress line: its text with placeholders, the rate measured so far, and the text shown.
     std::string m_progressFormat;
     RateWindow m_progressRate;

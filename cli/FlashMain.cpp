@@ -38,7 +38,9 @@ int wmain(int argc, wchar_t** argv) {
     interrupt.Install();
     FlashReporter reporter(output, {options.json, options.quiet, output.OutIsConsole()});
     FlashSession session(options, reporter, interrupt);
-    const int code = options.mode == FlashMode::Info ? session.Info() : session.Run();
+    const int code = options.mode == FlashMode::Info      ? session.Info()
+                     : options.mode == FlashMode::History ? session.History()
+                                                          : session.Run();
     interrupt.Done();
     return code;
 }

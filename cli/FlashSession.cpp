@@ -1,10 +1,15 @@
 // One run of the console flasher over the shared download chain.
 #include "FlashSession.h"
 
+#include "BoardSerial.h"
 #include "DriverLibrary.h"
 #include "HostFacts.h"
 #include "JsonLine.h"
+#include "LogHistory.h"
+#include "RunLog.h"
+#include "Sha256.h"
 #include "TransferWorker.h"
+#include "version.h"
 
 namespace {
 
@@ -12,6 +17,8 @@ namespace {
 constexpr DWORD kPresencePollMs = 100;
 // How often a running transfer's progress is looked at, and how soon Ctrl+C is answered.
 constexpr DWORD kTransferPollMs = 50;
+// How soon Ctrl+C is answered while a scan is awaited.
+constexpr DWORD kScanPollMs = 50;
 
 std::wstring ToWide(const std::u16string& text) {
     return std::wstring(text.begin(), text.end());
@@ -43,6 +50,10 @@ double SecondsSince(const LARGE_INTEGER& start) {
 FlashSession::FlashSession(const FlashOptions& options, FlashReporter& reporter, const ConsoleInterrupt& interrupt)
     : m_options(options), m_reporter(reporter), m_interrupt(interrupt), m_run(ToWide(options.image)) {
     m_facts.path = ToUtf8(FullPath(ToWide(options.image)));
+    m_identity.station = options.station.value_or(ComputerName());
+    m_identity.operatorName = options.operatorName.value_or(UserName());
+    m_identity.serial = options.serial;
+    m_reporter.SetIdentity(m_identity);
 }
 
 std::optional<FlashEnd> FlashSession::ReadImage() {
@@ -59,7 +70,7 @@ std::optional<FlashEnd> FlashSession::ReadImage() {
     m_facts.size = m_run.Image().size;
     // Judged in memory, the bytes that will be sent; the judgement hashes them once, for the log too.
     const RunOutcome checked = m_run.CheckImage(m_options.requireSignature);
-    AddVerdict(m_run.Verdict());
+    AddVerdictFacts(m_facts, m_run.Verdict());
     if (tested != RunOutcome::Ok)
         return EndOfStep(tested);
     if (checked != RunOutcome::Ok) {
@@ -67,30 +78,6 @@ std::optional<FlashEnd> FlashSession::ReadImage() {
         return EndOfStep(checked);
     }
     return std::nullopt;
-}
-
-void FlashSession::AddVerdict(const ImageVerdict& verdict) {
-    if (!verdict.sha256.empty())
-        m_facts.sha256 = verdict.sha256;
-    switch (verdict.checksum.state) {
-    case ChecksumState::None:
-        m_facts.checksum = "none";
-        break;
-    case ChecksumState::Match:
-        m_facts.checksum = "match";
-        break;
-    case ChecksumState::Mismatch:
-    case ChecksumState::NoHash:
-    case ChecksumState::Disagree:
-        m_facts.checksum = "mismatch";
-        break;
-    }
-    for (const std::wstring& file : verdict.checksumFiles)
-        m_facts.checksumFiles += (m_facts.checksumFiles.empty() ? "" : " and ") + ToUtf8(file);
-    const char* const kSignatureStates[] = {"none", "valid", "invalid", "untrusted"};
-    m_facts.signature = kSignatureStates[static_cast<int>(verdict.signature.state)];
-    if (!verdict.signature.signer.empty())
-        m_facts.signer = verdict.signature.signer;
 }
 
 void FlashSession::ReportRefusal(RunOutcome outcome) {
@@ -124,12 +111,54 @@ int FlashSession::Info() {
     return ExitCodeOf(*refused);
 }
 
-int FlashSession::Run() {
-    if (!m_options.logPath.empty() && !m_log.Open(ToWide(m_options.logPath))) {
-        m_reporter.Error("cannot open the log file " + ToUtf8(ToWide(m_options.logPath)) + ": " +
-                         SystemErrorText(GetLastError()));
+int FlashSession::History() {
+    const std::wstring path = m_options.logPath.empty() ? DefaultRunLog(false).path : ToWide(m_options.logPath);
+    std::string text;
+    if (path.empty() || !AttemptLog::ReadAll(path, text)) {
+        m_reporter.Error("cannot read the log file " + ToUtf8(path) + ": " + SystemErrorText(GetLastError()));
         return ExitCodeOf(FlashEnd::LogUnwritable);
     }
+    const std::vector<RunRecord> records = ReadRunRecords(text);
+    if (m_options.serial) {
+        const std::vector<RunRecord> attempts = AttemptsOfBoard(records, *m_options.serial);
+        m_reporter.Print(m_options.json ? BoardHistoryJson(attempts) : BoardHistoryText(*m_options.serial, attempts));
+    } else {
+        const HistorySummary summary = SummarizeLog(records);
+        m_reporter.Print(m_options.json ? HistoryJson(ToUtf8(path), summary) : HistoryText(ToUtf8(path), summary));
+    }
+    return ExitCode::kOk;
+}
+
+bool FlashSession::OpenLog() {
+    if (!m_options.logPath.empty()) {
+        m_logPath = ToWide(m_options.logPath);
+        if (m_log.Open(m_logPath))
+            return true;
+        m_reporter.Error("cannot open the log file " + ToUtf8(m_logPath) + ": " + SystemErrorText(GetLastError()));
+        return false;
+    }
+    const DefaultLog policyLog = DefaultRunLog(false);
+    if (!policyLog.fromPolicy)
+        return true;
+    m_logPath = policyLog.path;
+    m_logFromPolicy = true;
+    if (!m_log.Open(m_logPath))
+        WarnPolicyLog(GetLastError());
+    return true;
+}
+
+void FlashSession::WarnPolicyLog(unsigned long error) {
+    if (m_policyLogWarned)
+        return;
+    m_policyLogWarned = true;
+    m_reporter.Error("warning: the log file " + ToUtf8(m_logPath) +
+                     " that the machine policy LogFolder names cannot be written (" + SystemErrorText(error) +
+                     "); downloads go on without it");
+}
+
+int FlashSession::Run() {
+    if (!OpenLog())
+        return ExitCodeOf(FlashEnd::LogUnwritable);
     const std::optional<FlashEnd> refused = ReadImage();
     if (m_facts.haveHeader)
         m_reporter.Image(m_facts, false);
@@ -143,6 +172,18 @@ int FlashSession::RunSession() {
     std::uint32_t device = 0;
     FlashEnd end = FlashEnd::Written;
     for (;;) {
+        FlashEnd named = FlashEnd::Written;
+        const BoardStep step = NameBoard(m_options.repeat ? device + 1 : 0, named);
+        if (step != BoardStep::Go) {
+            end = named;
+            if (end == FlashEnd::Interrupted)
+                m_reporter.Error(ReasonOf(end));
+            if (step == BoardStep::Refused && m_options.repeat) {
+                ++tally.refused;
+                continue;
+            }
+            break;
+        }
         if (const std::optional<FlashEnd> absent = WaitForDevice()) {
             end = *absent;
             // A stop while waiting ends the session; nothing was attempted, so nothing is logged.
@@ -181,6 +222,68 @@ int FlashSession::RunSession() {
         return ExitCodeOf(end);
     m_reporter.Summary(tally);
     return SessionExitCode(tally, end);
+}
+
+FlashSession::BoardStep FlashSession::NameBoard(std::uint32_t device, FlashEnd& end) {
+    if (m_options.scan) {
+        const BoardStep scanned = ScanSerial(device, end);
+        if (scanned != BoardStep::Go)
+            return scanned;
+    }
+    if (!m_identity.serial || m_logPath.empty() || m_options.allowRepeatSerial || !m_facts.sha256)
+        return BoardStep::Go;
+    std::string text;
+    if (!AttemptLog::ReadAll(m_logPath, text))
+        return BoardStep::Go;
+    const std::optional<RunRecord> earlier =
+        FindFlashedBoard(ReadRunRecords(text), *m_identity.serial, *m_facts.sha256);
+    if (!earlier)
+        return BoardStep::Go;
+    m_reporter.Error("board " + *m_identity.serial + " was flashed with this image at " + earlier->time + " on " +
+                     earlier->identity.station);
+    return Refuse(device, FlashEnd::SerialRepeated, end);
+}
+
+FlashSession::BoardStep FlashSession::ScanSerial(std::uint32_t device, FlashEnd& end) {
+    m_identity.serial.reset();
+    m_reporter.SetSerial(m_identity.serial);
+    if (!m_scanner)
+        m_scanner = std::make_unique<SerialScanner>();
+    for (;;) {
+        m_reporter.ScanPrompt();
+        std::string line;
+        SerialScanner::Read read;
+        while ((read = m_scanner->Next(kScanPollMs, line)) == SerialScanner::Read::Timeout) {
+            if (m_interrupt.Requested()) {
+                end = FlashEnd::Interrupted;
+                return BoardStep::Stop;
+            }
+        }
+        const std::string serial = TrimSerialLine(line);
+        if (read == SerialScanner::Read::End || serial.empty()) {
+            end = FlashEnd::Written;
+            return BoardStep::Stop;
+        }
+        const std::string problem = SerialProblem(serial);
+        if (problem.empty()) {
+            m_identity.serial = serial;
+            m_reporter.SetSerial(m_identity.serial);
+            return BoardStep::Go;
+        }
+        // JSON keeps whatever the line held readable; a person at a console simply scans again.
+        m_reporter.Error(JsonString(serial) + " is not a serial: " + problem);
+        if (!m_scanner->FromConsole())
+            return Refuse(device, FlashEnd::SerialInvalid, end);
+    }
+}
+
+FlashSession::BoardStep FlashSession::Refuse(std::uint32_t device, FlashEnd refusal, FlashEnd& end) {
+    if (!Finish(device, refusal, {})) {
+        end = FlashEnd::LogUnwritable;
+        return BoardStep::Stop;
+    }
+    end = refusal;
+    return BoardStep::Refused;
 }
 
 std::optional<FlashEnd> FlashSession::WaitForDevice() {
@@ -286,19 +389,22 @@ bool FlashSession::Finish(std::uint32_t device, FlashEnd end, const TransferFigu
     m_reporter.Result(device, end, figures);
     if (!m_log.IsOpen())
         return true;
-    JsonLine line;
-    line.Add("time", UtcTimestamp()).Add("host", ComputerName());
-    AddImageFields(line, m_facts);
-    if (device > 0)
-        line.AddNumber("device", device);
-    line.Add("result", LogResultOf(end));
-    if (end == FlashEnd::Written)
-        line.AddNull("reason");
-    else
-        line.Add("reason", ReasonOf(end));
-    line.AddNumber("bytes", figures.bytes).AddFixed("seconds", figures.seconds, 3).AddNumber("rate", figures.Rate());
-    if (m_log.Append(line.Line()))
+    RunRecord record = StampedRecord(RunFront::kFlasher, OSTREL_VERSION_TEXT);
+    record.identity = m_identity;
+    record.image = m_facts;
+    record.device = device;
+    record.result = LogResultOf(end);
+    record.reason = ReasonOf(end);
+    record.bytes = figures.bytes;
+    record.seconds = figures.seconds;
+    record.rate = figures.Rate();
+    if (m_log.Append(RunRecordLine(record)))
         return true;
-    m_reporter.Error("cannot write to the log file: " + SystemErrorText(GetLastError()));
+    const DWORD error = GetLastError();
+    if (m_logFromPolicy) {
+        WarnPolicyLog(error);
+        return true;
+    }
+    m_reporter.Error("cannot write to the log file: " + SystemErrorText(error));
     return false;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,8 @@
 #include "FlashOutcome.h"
 #include "FlashReporter.h"
 #include "ImageFacts.h"
+#include "RunRecord.h"
+#include "SerialScanner.h"
 
 class FlashSession {
 public:
@@ -22,12 +25,12 @@ public:
     int Run();
     // Shows the image's fields and digest without touching the driver library; the exit code.
     int Info();
+    // Summarizes the log (--log, else this computer's default log), or one board's attempts in it; the exit code.
+    int History();
 
 private:
     // Each step gives the end of the attempt or session, or none when it may go on.
     std::optional<FlashEnd> ReadImage();
-    // The checksum and signature of the image, as the facts that are shown and logged.
-    void AddVerdict(const ImageVerdict& verdict);
     // Names the checksum file or the signer behind a refusal of the image.
     void ReportRefusal(RunOutcome outcome);
     std::optional<FlashEnd> WaitForDevice();
@@ -39,6 +42,22 @@ private:
     bool Finish(std::uint32_t device, FlashEnd end, const TransferFigures& figures);
     int RunSession();
 
+    // Opens --log's file, or the file the machine policy names when there is no --log; false when --log's cannot
+    // be opened. The policy's log never stops a download: its trouble is told once.
+    bool OpenLog();
+    void WarnPolicyLog(unsigned long error);
+    enum class BoardStep {
+        Go,      // the board is named (or needs no name): its download may follow
+        Refused, // the board was refused and the refusal logged; a session goes on with the next
+        Stop,    // the session ends: no more boards, Ctrl+C, or a log that cannot take the refusal
+    };
+    // Names the board of the next download `device` (--serial, or a scan) and refuses one that the log shows
+    // flashed with this image already; `end` tells why a board was refused or the session stops.
+    BoardStep NameBoard(std::uint32_t device, FlashEnd& end);
+    // The next line that is a serial, asking a console again for one that is not; `end` when there is none.
+    BoardStep ScanSerial(std::uint32_t device, FlashEnd& end);
+    BoardStep Refuse(std::uint32_t device, FlashEnd refusal, FlashEnd& end);
+
     const FlashOptions& m_options;
     FlashReporter& m_reporter;
     const ConsoleInterrupt& m_interrupt;
@@ -46,4 +65,10 @@ private:
     DownloadRun m_run;
     ImageFacts m_facts;
     AttemptLog m_log;
+    std::wstring m_logPath;
+    bool m_logFromPolicy = false;
+    bool m_policyLogWarned = false;
+    RunIdentity m_identity;
+    // Created at the first scan: only --scan reads standard input.
+    std::unique_ptr<SerialScanner> m_scanner;
 };

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ChecksumFile.h"
+#include "ImageFacts.h"
 #include "ImageSignature.h"
 
 enum class ImageRefusal {
@@ -45,3 +46,7 @@ ImageVerdict JudgeImage(const std::wstring& imagePath, const std::uint8_t* image
 // True when the machine's policy (HKLM\SOFTWARE\Policies\Corvane\Ostrel update, RequireSignedImages, a DWORD other
 // than 0, read in the 64-bit view) accepts only images with a valid, trusted signature.
 bool MachineRequiresSignedImages();
+
+// The verdict as the facts that the front ends show and log: the digest, "match", "mismatch" or "none" and the
+// checksum files, "valid", "invalid", "untrusted" or "none" and the signer.
+void AddVerdictFacts(ImageFacts& facts, const ImageVerdict& verdict);

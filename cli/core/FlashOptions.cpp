@@ -2,9 +2,13 @@
 // (-n 3, -n3, bundled flags as in -rq).
 #include "FlashOptions.h"
 
+#include "BoardSerial.h"
+#include "JsonLine.h"
+
 const char kFlashUsage[] = R"(Usage:
   ostrel-flash [options] IMAGE.hdr
   ostrel-flash --info [--json] [--require-signature] IMAGE.hdr
+  ostrel-flash --history [--log=FILE] [--serial=TEXT] [--json]
   ostrel-flash --help | --version
 
 Writes a firmware image into a Corvane Ostrel device attached by USB.
@@ -14,20 +18,30 @@ Writes a firmware image into a Corvane Ostrel device attached by USB.
   -r, --repeat          production mode: wait (no limit) for a device, download, wait for it to be unplugged,
                         then for the next one
   -n, --count=N         with --repeat: stop after N successful downloads (N >= 1)
-  -l, --log=FILE        append one JSON line per download attempt to FILE
+  -l, --log=FILE        append one JSON line per download attempt to FILE (without it: the folder that
+                        the machine policy LogFolder names, if any)
       --json            JSON Lines events on standard output instead of text
   -q, --quiet           no progress output; the result line and errors only
       --require-signature  refuse an image without a valid signature from a trusted signer (IMAGE.hdr.p7s)
       --info            print the image's header fields, SHA-256, checksum and signature; the device is not
                         touched; exits as a download would be refused
+      --station=NAME    the bench's name in the log and events (default: the computer's name)
+      --operator=NAME   who runs the bench (default: the signed-in user's name)
+      --serial=TEXT     the serial of the board of this one download (1 to 64 printable characters)
+      --scan            before each download, read the board's serial from standard input (a barcode
+                        scanner types it); an empty line or the end of input ends the session
+      --allow-repeat-serial
+                        flash a board again that the log shows flashed with this image already
+      --history         summarize the log (--log, else this computer's default log) per image and per day;
+                        with --serial, every attempt for that board, newest first
   -h, --help            show this text
       --version         show the version
 
-Exit status: 0 every download wrote the whole image; 64 usage error; 65 not a usable image; 66 the image
-file cannot be opened or read; 69 no device, driver library missing or incomplete, or the device's pipe
-cannot be opened; 74 a transfer failed (or the log cannot be written); 75 another copy of the tool is writing
-to a device; 77 the image's signer is not trusted, or it is not signed where a signature is required; 130
-stopped by Ctrl+C or Ctrl+Break.
+Exit status: 0 every download wrote the whole image; 64 usage error; 65 not a usable image, or a board
+already flashed with it; 66 the image file cannot be opened or read; 69 no device, driver library missing or
+incomplete, or the device's pipe cannot be opened; 74 a transfer failed (or the log cannot be written); 75
+another copy of the tool is writing to a device; 77 the image's signer is not trusted, or it is not signed
+where a signature is required; 130 stopped by Ctrl+C or Ctrl+Break.
 )";
 
 namespace {
@@ -69,6 +83,10 @@ private:
     bool SetWait(const std::optional<std::u16string>& value);
     bool SetCount(const std::u16string& value);
     bool SetImage(const std::u16string& path);
+    bool SetName(const std::string& name, const std::u16string& value, std::optional<std::string>& field);
+    bool SetSerial(const std::u16string& value);
+    // What each mode allows besides its own options; false with the error when the options do not fit together.
+    bool CheckCombination();
     bool Fail(const std::string& error) {
         m_parsed.error = error;
         return false;
@@ -100,13 +118,32 @@ ParsedFlashOptions Parser::Run() {
             return m_parsed;
     }
 
-    if (!m_haveImage)
-        Fail("no image file given");
-    else if (options.mode == FlashMode::Info && (options.wait || options.repeat || !options.logPath.empty()))
-        Fail("--info takes only --json and --require-signature besides the image");
-    else if (options.count && !options.repeat)
-        Fail("--count needs --repeat");
+    CheckCombination();
     return m_parsed;
+}
+
+bool Parser::CheckCombination() {
+    const FlashOptions& options = m_parsed.options;
+    const bool flashes = options.wait || options.repeat || options.scan || options.allowRepeatSerial ||
+                         options.station || options.operatorName;
+    if (options.mode == FlashMode::History) {
+        if (m_haveImage)
+            return Fail("--history takes no image");
+        if (flashes)
+            return Fail("--history takes only --log, --serial and --json");
+        return true;
+    }
+    if (!m_haveImage)
+        return Fail("no image file given");
+    if (options.mode == FlashMode::Info && (flashes || !options.logPath.empty() || options.serial))
+        return Fail("--info takes only --json and --require-signature besides the image");
+    if (options.count && !options.repeat)
+        return Fail("--count needs --repeat");
+    if (options.serial && options.scan)
+        return Fail("--serial and --scan exclude each other");
+    if (options.serial && options.repeat)
+        return Fail("--serial names the board of one download: with --repeat use --scan");
+    return true;
 }
 
 bool Parser::Long(const std::u16string& arg) {
@@ -118,7 +155,9 @@ bool Parser::Long(const std::u16string& arg) {
     FlashOptions& options = m_parsed.options;
 
     const bool takesNoValue = name == u"--repeat" || name == u"--json" || name == u"--quiet" || name == u"--info" ||
-                              name == u"--help" || name == u"--version" || name == u"--require-signature";
+                              name == u"--help" || name == u"--version" || name == u"--scan" ||
+                              name == u"--allow-repeat-serial" || name == u"--history" ||
+                              name == u"--require-signature";
     if (takesNoValue && value)
         return Fail(Narrow(name) + " takes no value");
     std::u16string text;
@@ -131,8 +170,20 @@ bool Parser::Long(const std::u16string& arg) {
             return false;
         return !options.logPath.empty() || Fail("--log needs a file name");
     }
+    if (name == u"--station")
+        return TakeValue("--station", value, text) && SetName("--station", text, options.station);
+    if (name == u"--operator")
+        return TakeValue("--operator", value, text) && SetName("--operator", text, options.operatorName);
+    if (name == u"--serial")
+        return TakeValue("--serial", value, text) && SetSerial(text);
     if (name == u"--repeat")
         options.repeat = true;
+    else if (name == u"--scan")
+        options.scan = true;
+    else if (name == u"--allow-repeat-serial")
+        options.allowRepeatSerial = true;
+    else if (name == u"--history")
+        options.mode = FlashMode::History;
     else if (name == u"--json")
         options.json = true;
     else if (name == u"--quiet")
@@ -210,6 +261,23 @@ bool Parser::SetCount(const std::u16string& value) {
     if (!ParseNumber(value, count) || count == 0)
         return Fail("--count: \"" + Narrow(value) + "\" is not a number of at least 1");
     m_parsed.options.count = count;
+    return true;
+}
+
+bool Parser::SetName(const std::string& name, const std::u16string& value, std::optional<std::string>& field) {
+    const std::string text = Utf16ToUtf8(value);
+    if (TrimSerialLine(text).empty())
+        return Fail(name + " needs a name");
+    field = text;
+    return true;
+}
+
+bool Parser::SetSerial(const std::u16string& value) {
+    const std::string serial = Utf16ToUtf8(value);
+    const std::string problem = SerialProblem(serial);
+    if (!problem.empty())
+        return Fail("--serial: \"" + Narrow(value) + "\" is not a serial: " + problem);
+    m_parsed.options.serial = serial;
     return true;
 }
 

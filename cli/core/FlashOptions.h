@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-enum class FlashMode { Flash, Info, Help, Version };
+enum class FlashMode { Flash, Info, History, Help, Version };
 
 // Paths stay in UTF-16 as they came, so that any file name the system allows reaches the file functions intact.
 struct FlashOptions {
@@ -23,6 +23,14 @@ struct FlashOptions {
     bool quiet = false;
     // Refuse an image without a valid signature from a trusted signer, as the machine's policy can ask.
     bool requireSignature = false;
+    // UTF-8; none: the computer's name, and the signed-in user's name.
+    std::optional<std::string> station;
+    std::optional<std::string> operatorName;
+    // The board of the one download (--serial), or of the attempts to look back on (--history).
+    std::optional<std::string> serial;
+    // Ask for each board's serial on standard input before its download.
+    bool scan = false;
+    bool allowRepeatSerial = false;
 };
 
 // The options, or a plain-English error (for a usage error) when the arguments are not understood.

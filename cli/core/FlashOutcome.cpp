@@ -45,6 +45,9 @@ constexpr EndFacts kEnds[] = {
     {FlashEnd::Interrupted, ExitCode::kInterrupted, "interrupted",
      "stopped by Ctrl+C, Ctrl+Break or closing the console"},
     {FlashEnd::LogUnwritable, ExitCode::kTransferFailed, "failed", "the log file cannot be written"},
+    {FlashEnd::SerialInvalid, ExitCode::kNotAnImage, "refused", "the scanned line is not a serial"},
+    {FlashEnd::SerialRepeated, ExitCode::kNotAnImage, "refused",
+     "the log shows this board flashed with this image already (--allow-repeat-serial flashes it again)"},
 };
 
 const EndFacts& FactsOf(FlashEnd end) {

@@ -42,6 +42,8 @@ enum class FlashEnd {
     TransferStalled, // no write completed for the stall limit
     Interrupted,     // Ctrl+C, Ctrl+Break or the console closed
     LogUnwritable,
+    SerialInvalid,  // a scanned line that is no serial, from a pipe, where it cannot be asked again
+    SerialRepeated, // the log shows the board flashed whole with this image already
 };
 
 int ExitCodeOf(FlashEnd end);
@@ -65,6 +67,8 @@ FlashEnd EndOfTransfer(TransferOutcome outcome, bool interrupted);
 struct SessionTally {
     std::uint32_t ok = 0;
     std::uint32_t failed = 0;
+    // Boards refused before their download: a serial that is none, or one flashed already.
+    std::uint32_t refused = 0;
 };
 
 // The session's exit code: Ctrl+C first, then any failed download, then what ended the session (Written when

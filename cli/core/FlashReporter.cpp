@@ -8,12 +8,6 @@ constexpr char kPartialImageWarning[] = "the device now holds an incomplete imag
 // Seconds and rates carry milliseconds: enough for a benchmark to compare runs.
 constexpr int kSecondsDecimals = 3;
 
-JsonLine Event(const char* name) {
-    JsonLine line;
-    line.Add("event", name);
-    return line;
-}
-
 JsonLine& AddFigures(JsonLine& line, const TransferFigures& figures) {
     return line.AddNumber("bytes", figures.bytes)
         .AddNumber("total", figures.total)
@@ -24,6 +18,12 @@ JsonLine& AddFigures(JsonLine& line, const TransferFigures& figures) {
 } // namespace
 
 FlashReporter::FlashReporter(OutputSink& sink, Style style) : m_sink(sink), m_style(style) {}
+
+JsonLine FlashReporter::Event(const char* name) const {
+    JsonLine line;
+    line.Add("event", name);
+    return AddIdentity(line, m_identity);
+}
 
 void FlashReporter::Image(const ImageFacts& facts, bool detailed) {
     if (m_style.json) {
@@ -124,12 +124,28 @@ void FlashReporter::Unplug() {
         m_sink.Out("unplug the device to go on with the next one\n");
 }
 
-void FlashReporter::Summary(const SessionTally& tally) {
+void FlashReporter::ScanPrompt() {
     if (m_style.json) {
-        m_sink.Out(Event("summary").AddNumber("ok", tally.ok).AddNumber("failed", tally.failed).Line());
+        m_sink.Out(Event("scan").Line());
     } else {
         EndProgressLine();
-        m_sink.Out("summary: " + std::to_string(tally.ok) + " ok, " + std::to_string(tally.failed) + " failed\n");
+        m_sink.Out("scan or type the serial of the next board, Enter on an empty line to stop\n");
+    }
+}
+
+void FlashReporter::Summary(const SessionTally& tally) {
+    if (m_style.json) {
+        JsonLine line = Event("summary");
+        m_sink.Out(line.AddNumber("ok", tally.ok)
+                       .AddNumber("failed", tally.failed)
+                       .AddNumber("refused", tally.refused)
+                       .Line());
+    } else {
+        EndProgressLine();
+        // Refusals only come with serials; a session without them reads as it always did.
+        const std::string refused = tally.refused ? ", " + std::to_string(tally.refused) + " refused" : "";
+        m_sink.Out("summary: " + std::to_string(tally.ok) + " ok, " + std::to_string(tally.failed) + " failed" +
+                   refused + "\n");
     }
 }
 

@@ -8,6 +8,7 @@
 #include "FlashOutcome.h"
 #include "ImageFacts.h"
 #include "ProgressLine.h"
+#include "RunRecord.h"
 
 // Where the text goes: standard output and standard error, in UTF-8.
 class OutputSink {
@@ -29,6 +30,10 @@ public:
     };
     FlashReporter(OutputSink& sink, Style style);
 
+    // Station, operator and serial, which every JSON event carries from now on.
+    void SetIdentity(const RunIdentity& identity) { m_identity = identity; }
+    void SetSerial(const std::optional<std::string>& serial) { m_identity.serial = serial; }
+
     // `detailed`: every field, one per line (--info); else one line before a download.
     void Image(const ImageFacts& facts, bool detailed);
     void Waiting(std::optional<std::uint32_t> limitSeconds);
@@ -37,16 +42,22 @@ public:
     void Progress(const TransferFigures& figures);
     void Result(std::uint32_t device, FlashEnd end, const TransferFigures& figures);
     void Unplug();
+    // Asks for the next board's serial.
+    void ScanPrompt();
     void Summary(const SessionTally& tally);
     void Error(const std::string& text);
+    // Text of its own, such as a look back over the log, as it is.
+    void Print(const std::string& text) { m_sink.Out(text); }
 
 private:
+    JsonLine Event(const char* name) const;
     std::string Numbered(std::uint32_t device, const std::string& text) const;
     // Ends a progress line that a console shows, so that the next text starts on a line of its own.
     void EndProgressLine();
 
     OutputSink& m_sink;
     Style m_style;
+    RunIdentity m_identity;
     std::optional<ProgressPacer> m_pacer;
     std::size_t m_progressWidth = 0;
 };

@@ -32,7 +32,7 @@ void Drain(const FileHandle& pipe, std::string& text) {
 } // namespace
 
 ChildProcess::ChildProcess(const std::wstring& program, const std::wstring& arguments, Output output,
-                           const std::wstring& folder, std::string environment) {
+                           const std::wstring& folder, std::string environment, bool pipedInput) {
     m_job = KernelHandle(CreateJobObjectW(nullptr, nullptr));
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
@@ -40,6 +40,7 @@ ChildProcess::ChildProcess(const std::wstring& program, const std::wstring& argu
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    FileHandle childIn;
     FileHandle childOut;
     FileHandle childErr;
     if (output != Output::None) {
@@ -48,6 +49,18 @@ ChildProcess::ChildProcess(const std::wstring& program, const std::wstring& argu
             m_errPipe = OutputPipe(childErr);
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        if (pipedInput) {
+            // The same pipe the other way round: the child reads, this process writes.
+            SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+            HANDLE readEnd = nullptr;
+            HANDLE writeEnd = nullptr;
+            if (CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
+                childIn = FileHandle(readEnd);
+                SetHandleInformation(writeEnd, HANDLE_FLAG_INHERIT, 0);
+                m_inPipe = FileHandle(writeEnd);
+                startup.hStdInput = childIn.Get();
+            }
+        }
         startup.hStdOutput = childOut.Get();
         startup.hStdError = output == Output::Separate ? childErr.Get() : childOut.Get();
     }
@@ -99,6 +112,13 @@ int ChildProcess::ExitCode() const {
     DWORD code = 0;
     GetExitCodeProcess(m_process.Get(), &code);
     return static_cast<int>(code);
+}
+
+bool ChildProcess::WriteInput(const std::string& text) {
+    DWORD written = 0;
+    return m_inPipe.IsValid() &&
+           WriteFile(m_inPipe.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+           written == text.size();
 }
 
 void ChildProcess::Terminate() {

@@ -17,9 +17,10 @@ public:
     };
 
     // Starts `program` with `arguments` (quoted as needed) in `folder` (empty: this one) with `environment`, an
-    // environment block in the ANSI code page (empty: this process's).
+    // environment block in the ANSI code page (empty: this process's); with `pipedInput`, its standard input is a
+    // pipe that WriteInput fills.
     ChildProcess(const std::wstring& program, const std::wstring& arguments, Output output,
-                 const std::wstring& folder = {}, std::string environment = {});
+                 const std::wstring& folder = {}, std::string environment = {}, bool pipedInput = false);
     // Ends it if it still runs.
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
@@ -37,6 +38,9 @@ public:
     bool WaitForEnd(DWORD timeoutMs);
     int ExitCode() const;
     void Terminate();
+    // Writes to its standard input; CloseInput ends that input.
+    bool WriteInput(const std::string& text);
+    void CloseInput() { m_inPipe.Close(); }
     const std::string& Out() const { return m_out; }
     const std::string& Err() const { return m_err; }
 
@@ -45,6 +49,7 @@ private:
     KernelHandle m_process;
     DWORD m_id = 0;
     DWORD m_startError = 0;
+    FileHandle m_inPipe;
     FileHandle m_outPipe;
     FileHandle m_errPipe;
     std::string m_out;

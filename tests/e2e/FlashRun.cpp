@@ -132,9 +132,9 @@ private:
 
 } // namespace
 
-FlashRun::FlashRun(const std::wstring& folder, const std::wstring& arguments)
+FlashRun::FlashRun(const std::wstring& folder, const std::wstring& arguments, bool pipedInput)
     : m_start(GetTickCount()),
-      m_process(folder + L"ostrel-flash.exe", arguments, ChildProcess::Output::Separate, folder) {}
+      m_process(folder + L"ostrel-flash.exe", arguments, ChildProcess::Output::Separate, folder, {}, pipedInput) {}
 
 bool FlashRun::WaitForOutput(const std::string& text, DWORD timeoutMs) {
     const DWORD began = GetTickCount();

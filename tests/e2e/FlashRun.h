@@ -14,7 +14,7 @@ namespace e2e {
 // test's environment, so the emulator instance too, and dies with the test through a job object.
 class FlashRun {
 public:
-    FlashRun(const std::wstring& folder, const std::wstring& arguments);
+    FlashRun(const std::wstring& folder, const std::wstring& arguments, bool pipedInput = false);
     FlashRun(const FlashRun&) = delete;
     FlashRun& operator=(const FlashRun&) = delete;
 
@@ -22,6 +22,8 @@ public:
     bool WaitForOutput(const std::string& text, DWORD timeoutMs = 10000);
     // Its exit code once it has ended, or -1 when it still runs after the timeout.
     int Wait(DWORD timeoutMs = 30000);
+    // Its standard input, when started with `pipedInput`.
+    bool Type(const std::string& text) { return m_process.WriteInput(text); }
     // From its start to its end, as far as Wait saw.
     DWORD ElapsedMs() const { return m_elapsedMs; }
     const std::string& Out() const { return m_process.Out(); }

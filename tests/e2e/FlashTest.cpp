@@ -11,6 +11,7 @@
 #include "DevSimNames.h"
 #include "FlashRun.h"
 #include "MachinePolicy.h"
+#include "RunLog.h"
 #include "Sha256.h"
 #include "ToolSession.h"
 
@@ -384,4 +385,82 @@ TEST_F(FlashTest, ItsVersionRecordNamesItAndItsVersion) {
     EXPECT_EQ(value(L"OriginalFilename"), "ostrel-flash.exe");
     EXPECT_EQ(value(L"CompanyName"), "Corvane");
     EXPECT_EQ(run->Out(), "ostrel-flash " + value(L"FileVersion") + "\n");
+}
+
+// A bench session fed through a pipe, as a barcode scanner types: each scanned board is flashed once, a board that
+// restarts after its download waits for the next scan, and a board scanned again is refused while the session goes
+// on to its summary.
+TEST_F(FlashTest, AScanSessionFlashesEachScannedBoardOnceAndRefusesARepeat) {
+    ASSERT_TRUE(StartDevice({"--replug", "300"}));
+    const std::string image = Image(kHeaderArea + 6 * kChunk);
+    PutImage("image.hdr", image);
+    const std::string stream = e2e::DeviceStream(image);
+    FlashRun run(AnsiToWide(PathOf("")),
+                 L"--repeat --scan --log=bench.jsonl --station=\"Bench 7\" --operator=ana image.hdr", true);
+    ASSERT_TRUE(run.WaitForOutput("scan or type the serial of the next board")) << run.Err();
+    ASSERT_TRUE(run.Type("SN-1\r\n"));
+    ASSERT_TRUE(run.WaitForOutput("device 1: ok")) << run.Err();
+    ASSERT_NE(Device().WaitForLine("replugged"), "");
+    Sleep(1000);
+    EXPECT_EQ(Captured(), stream) << "the restarted board was flashed again without a scan";
+    ASSERT_TRUE(run.Type("SN-2\n"));
+    ASSERT_TRUE(run.WaitForOutput("device 2: ok")) << run.Err();
+    ASSERT_TRUE(run.Type("SN-1\n\n"));
+    EXPECT_EQ(run.Wait(), 0) << run.Err();
+    EXPECT_NE(run.Out().find("summary: 2 ok, 0 failed, 1 refused"), std::string::npos) << run.Out();
+    EXPECT_NE(run.Err().find("board SN-1 was flashed with this image at "), std::string::npos) << run.Err();
+    EXPECT_EQ(Captured(), stream + stream);
+
+    const std::vector<Json> log = LogLines("bench.jsonl");
+    ASSERT_EQ(log.size(), 3u);
+    const char* expected[][2] = {{"SN-1", "ok"}, {"SN-2", "ok"}, {"SN-1", "refused"}};
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        EXPECT_EQ(log[i].at("serial"), expected[i][0]);
+        EXPECT_EQ(log[i].at("result"), expected[i][1]);
+        EXPECT_EQ(log[i].at("station"), "Bench 7");
+        EXPECT_EQ(log[i].at("operator"), "ana");
+        EXPECT_EQ(log[i].at("front"), "flasher");
+        EXPECT_FALSE(log[i].at("version").empty());
+        EXPECT_EQ(log[i].at("id").size(), 36u);
+        EXPECT_NE(log[i].at("id"), log[(i + 1) % log.size()].at("id"));
+    }
+}
+
+// The machine policy's folder takes the log of a flasher given none, one file per station; a folder that cannot be
+// written is warned of and never fails the download. --history reads that log by default.
+TEST_F(FlashTest, ThePolicyFolderTakesTheStationsLogAndNeverFailsADownload) {
+    ASSERT_TRUE(StartDevice({"--replug", "300"}));
+    PutImage("image.hdr", Image(kHeaderArea + 4 * kChunk));
+    HKEY policy = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPolicyKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
+                              &policy, nullptr),
+              ERROR_SUCCESS);
+    const auto setFolder = [&](const std::wstring& folder) {
+        RegSetValueExW(policy, kLogFolderValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                       static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+    };
+    setFolder(AnsiToWide(PathOf("no such folder")));
+    const auto unwritable = Start(L"--wait=10 image.hdr");
+    EXPECT_EQ(unwritable->Wait(), 0) << unwritable->Err();
+    EXPECT_NE(unwritable->Err().find("LogFolder"), std::string::npos) << unwritable->Err();
+
+    setFolder(AnsiToWide(PathOf("")));
+    const auto run = Start(L"--wait=10 --serial=SN-9 image.hdr");
+    EXPECT_EQ(run->Wait(), 0) << run->Err();
+    const auto again = Start(L"--wait=10 --serial=SN-9 image.hdr");
+    EXPECT_EQ(again->Wait(), 65) << "the board is flashed with this image already";
+    const auto history = Start(L"--history --serial=SN-9");
+    EXPECT_EQ(history->Wait(), 0) << history->Err();
+    RegDeleteValueW(policy, kLogFolderValue);
+    RegCloseKey(policy);
+
+    char computer[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD length = sizeof computer;
+    ASSERT_TRUE(GetComputerNameA(computer, &length));
+    const std::vector<Json> log = LogLines((std::string(computer) + ".jsonl").c_str());
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].at("serial"), "SN-9");
+    EXPECT_EQ(log[0].at("result"), "ok");
+    EXPECT_EQ(log[1].at("result"), "refused");
+    EXPECT_NE(history->Out().find("board SN-9: 2 attempts"), std::string::npos) << history->Out();
 }

@@ -13,6 +13,10 @@ public:
     // Writes the whole line with one append and flushes it to the disk before returning.
     bool Append(const std::string& line);
 
+    // The whole text of the log at `path`, for the lines already in it; false, with the system's error in
+    // GetLastError, when it cannot be read.
+    static bool ReadAll(const std::wstring& path, std::string& text);
+
 private:
     FileHandle m_file;
 };

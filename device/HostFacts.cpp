@@ -1,9 +1,11 @@
-// The computer's name, the UTC time and system error texts.
+// The computer's and the user's names, the UTC time, GUIDs and system error texts.
 #include "HostFacts.h"
 
 #include <cstdio>
 
 #include <windows.h>
+
+#include <objbase.h>
 
 #include "JsonLine.h"
 
@@ -19,6 +21,24 @@ std::string ComputerName() {
     wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
     DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
     return GetComputerNameW(name, &length) ? FromWide(name, length) : std::string();
+}
+
+std::string UserName() {
+    wchar_t name[257];
+    DWORD length = 257;
+    // The count includes the terminating zero.
+    return GetUserNameW(name, &length) && length > 0 ? FromWide(name, length - 1) : std::string();
+}
+
+std::string NewGuidText() {
+    GUID guid;
+    if (FAILED(CoCreateGuid(&guid)))
+        return std::string();
+    char text[40];
+    std::snprintf(text, sizeof text, "%08lx-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x",
+                  static_cast<unsigned long>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1],
+                  guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+    return text;
 }
 
 std::string UtcTimestamp() {

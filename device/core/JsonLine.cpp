@@ -1,7 +1,7 @@
-// JSON text: UTF-16 to UTF-8, string escaping, and objects built field by field.
+// JSON text: UTF-16 to UTF-8, and objects written and read with nlohmann-json.
 #include "JsonLine.h"
 
-#include <cstdio>
+#include <cmath>
 
 namespace {
 
@@ -25,6 +25,11 @@ void AppendUtf8(std::string& out, std::uint32_t code) {
 
 constexpr std::uint32_t kReplacement = 0xFFFD;
 
+// Compact, and never an exception for text that is not UTF-8.
+std::string Dump(const JsonValue& value) {
+    return value.dump(-1, ' ', false, JsonValue::error_handler_t::replace);
+}
+
 } // namespace
 
 std::string Utf16ToUtf8(std::u16string_view text) {
@@ -44,46 +49,38 @@ std::string Utf16ToUtf8(std::u16string_view text) {
 }
 
 std::string JsonString(std::string_view utf8) {
-    std::string out = "\"";
-    for (const char c : utf8) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-                out += escape;
-            } else {
-                out += c;
-            }
-        }
-    }
-    return out + "\"";
+    return Dump(JsonValue(std::string(utf8)));
 }
 
-JsonLine& JsonLine::AddRaw(const char* key, const std::string& value) {
-    if (m_text.size() > 1)
-        m_text += ',';
-    m_text += JsonString(key) + ':' + value;
-    return *this;
+std::string JsonText(const JsonValue& object) {
+    return Dump(object) + "\n";
+}
+
+JsonValue ParseJsonLine(std::string_view line) {
+    return JsonValue::parse(line.begin(), line.end(), nullptr, false);
+}
+
+std::optional<std::string> JsonStringMember(const JsonValue& object, const char* key) {
+    if (!object.is_object())
+        return std::nullopt;
+    const auto member = object.find(key);
+    if (member == object.end() || !member->is_string())
+        return std::nullopt;
+    return member->get<std::string>();
+}
+
+std::optional<std::uint64_t> JsonNumberMember(const JsonValue& object, const char* key) {
+    if (!object.is_object())
+        return std::nullopt;
+    const auto member = object.find(key);
+    if (member == object.end() || !member->is_number_unsigned())
+        return std::nullopt;
+    return member->get<std::uint64_t>();
 }
 
 JsonLine& JsonLine::Add(const char* key, std::string_view utf8) {
-    return AddRaw(key, JsonString(utf8));
+    m_object[key] = std::string(utf8);
+    return *this;
 }
 
 JsonLine& JsonLine::Add(const char* key, const std::optional<std::string>& utf8) {
@@ -91,19 +88,22 @@ JsonLine& JsonLine::Add(const char* key, const std::optional<std::string>& utf8)
 }
 
 JsonLine& JsonLine::AddNumber(const char* key, std::uint64_t number) {
-    return AddRaw(key, std::to_string(number));
+    m_object[key] = number;
+    return *this;
 }
 
 JsonLine& JsonLine::AddBool(const char* key, bool value) {
-    return AddRaw(key, value ? "true" : "false");
+    m_object[key] = value;
+    return *this;
 }
 
 JsonLine& JsonLine::AddFixed(const char* key, double number, int decimals) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, number);
-    return AddRaw(key, text);
+    const double scale = std::pow(10.0, decimals);
+    m_object[key] = std::round(number * scale) / scale;
+    return *this;
 }
 
 JsonLine& JsonLine::AddNull(const char* key) {
-    return AddRaw(key, "null");
+    m_object[key] = nullptr;
+    return *this;
 }

@@ -14,3 +14,17 @@ bool AttemptLog::Append(const std::string& line) {
     return WriteFile(m_file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
            written == line.size() && FlushFileBuffers(m_file.Get());
 }
+
+bool AttemptLog::ReadAll(const std::wstring& path, std::string& text) {
+    // Shared with the sessions and windows that append to it meanwhile: a line they are writing may come half.
+    const FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid())
+        return false;
+    text.clear();
+    char buffer[64 * 1024];
+    DWORD got = 0;
+    while (ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+        text.append(buffer, got);
+    return true;
+}

@@ -1,4 +1,4 @@
-// What the console flasher knows of an image: path, size, header fields, SHA-256; as text and as JSON.
+// What a download run knows of its image: path, size, header fields, SHA-256; as text and as JSON.
 #pragma once
 
 #include <cstdint>

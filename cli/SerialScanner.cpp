@@ -1,0 +1,96 @@
+// Standard input read line by line on a thread: UTF-16 from a console, UTF-8 bytes from a pipe or a file.
+#include "SerialScanner.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "JsonLine.h"
+
+struct SerialScanner::Shared {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::string> lines;
+    bool ended = false;
+
+    void Push(std::string line) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const std::lock_guard<std::mutex> lock(mutex);
+        // Ctrl+Z at the start of a console line is how a console ends its input.
+        if (!line.empty() && line.front() == '\x1A')
+            ended = true;
+        else if (!ended)
+            lines.push_back(std::move(line));
+        changed.notify_all();
+    }
+    void End() {
+        const std::lock_guard<std::mutex> lock(mutex);
+        ended = true;
+        changed.notify_all();
+    }
+};
+
+namespace {
+
+void ReadConsoleLines(HANDLE input, const std::shared_ptr<SerialScanner::Shared>& shared) {
+    std::u16string pending;
+    for (;;) {
+        wchar_t buffer[256];
+        DWORD got = 0;
+        if (!ReadConsoleW(input, buffer, static_cast<DWORD>(std::size(buffer)), &got, nullptr)) {
+            // Ctrl+C cuts a read short; the main thread answers it.
+            if (GetLastError() == ERROR_OPERATION_ABORTED)
+                continue;
+            break;
+        }
+        pending.append(reinterpret_cast<const char16_t*>(buffer), got);
+        for (std::size_t end; (end = pending.find(u'\n')) != std::u16string::npos; pending.erase(0, end + 1))
+            shared->Push(Utf16ToUtf8(std::u16string_view(pending).substr(0, end)));
+    }
+    shared->End();
+}
+
+void ReadPipeLines(HANDLE input, const std::shared_ptr<SerialScanner::Shared>& shared) {
+    std::string pending;
+    for (;;) {
+        char buffer[4096];
+        DWORD got = 0;
+        if (!ReadFile(input, buffer, sizeof buffer, &got, nullptr) || got == 0)
+            break;
+        pending.append(buffer, got);
+        for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1))
+            shared->Push(pending.substr(0, end));
+    }
+    // A last line without its line end counts as well.
+    if (!pending.empty())
+        shared->Push(pending);
+    shared->End();
+}
+
+} // namespace
+
+SerialScanner::SerialScanner() : m_shared(std::make_shared<Shared>()) {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    m_console = input && input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode);
+    if (!input || input == INVALID_HANDLE_VALUE) {
+        m_shared->End();
+        return;
+    }
+    std::thread reader(m_console ? ReadConsoleLines : ReadPipeLines, input, m_shared);
+    reader.detach();
+}
+
+SerialScanner::Read SerialScanner::Next(DWORD milliseconds, std::string& line) {
+    std::unique_lock<std::mutex> lock(m_shared->mutex);
+    m_shared->changed.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                               [&] { return !m_shared->lines.empty() || m_shared->ended; });
+    if (!m_shared->lines.empty()) {
+        line = std::move(m_shared->lines.front());
+        m_shared->lines.pop_front();
+        return Read::Line;
+    }
+    return m_shared->ended ? Read::End : Read::Timeout;
+}

@@ -1,0 +1,75 @@
+// The default log's place, from the machine policy or the user's local application data, and stamped records.
+#include "RunLog.h"
+
+#include <windows.h>
+
+#include "HostFacts.h"
+
+namespace {
+
+std::wstring PolicyLogFolder() {
+    HKEY key = nullptr;
+    // The 64-bit view: a 32-bit program would otherwise read the policy under WOW6432Node, where no one sets it.
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPolicyKey, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+        return std::wstring();
+    wchar_t folder[MAX_PATH * 4] = L"";
+    DWORD type = 0;
+    DWORD size = sizeof folder - sizeof(wchar_t);
+    const LONG status = RegQueryValueExW(key, kLogFolderValue, nullptr, &type, reinterpret_cast<BYTE*>(folder), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+        return std::wstring();
+    // A registry string need not end with its zero.
+    std::wstring text(folder, size / sizeof(wchar_t));
+    while (!text.empty() && (text.back() == L'\0' || text.back() == L'\\' || text.back() == L'/'))
+        text.pop_back();
+    return text;
+}
+
+std::wstring EnvironmentText(const wchar_t* name) {
+    const DWORD length = GetEnvironmentVariableW(name, nullptr, 0);
+    if (length == 0)
+        return std::wstring();
+    std::wstring text(length, L'\0');
+    text.resize(GetEnvironmentVariableW(name, text.data(), length));
+    return text;
+}
+
+} // namespace
+
+DefaultLog DefaultRunLog(bool createFolders) {
+    DefaultLog log;
+    const std::wstring policyFolder = PolicyLogFolder();
+    if (!policyFolder.empty()) {
+        wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1];
+        DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+        if (GetComputerNameW(computer, &length)) {
+            log.path = policyFolder + L"\\" + std::wstring(computer, length) + L".jsonl";
+            log.fromPolicy = true;
+            return log;
+        }
+    }
+    const std::wstring appData = EnvironmentText(L"LOCALAPPDATA");
+    if (appData.empty())
+        return log;
+    const std::wstring company = appData + L"\\Corvane";
+    const std::wstring folder = company + L"\\Ostrel update";
+    if (createFolders) {
+        CreateDirectoryW(company.c_str(), nullptr);
+        CreateDirectoryW(folder.c_str(), nullptr);
+    }
+    log.path = folder + L"\\downloads.jsonl";
+    return log;
+}
+
+RunRecord StampedRecord(const char* front, const char* version) {
+    RunRecord record;
+    record.id = NewGuidText();
+    record.time = UtcTimestamp();
+    record.front = front;
+    record.version = version;
+    record.host = ComputerName();
+    record.identity.station = record.host;
+    record.identity.operatorName = UserName();
+    return record;
+}

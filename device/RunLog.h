@@ -1,0 +1,24 @@
+// Where the download log goes when none is named, and a record stamped with this moment on this machine.
+#pragma once
+
+#include <string>
+
+#include "RunRecord.h"
+
+// The machine policy that gathers every station's log in one folder (a share): REG_SZ LogFolder under this key of
+// HKEY_LOCAL_MACHINE, in the 64-bit view.
+inline constexpr wchar_t kPolicyKey[] = L"SOFTWARE\\Policies\\Corvane\\Ostrel update";
+inline constexpr wchar_t kLogFolderValue[] = L"LogFolder";
+
+struct DefaultLog {
+    std::wstring path;       // empty when there is none
+    bool fromPolicy = false; // <LogFolder>\<computer name>.jsonl
+};
+
+// The policy's <LogFolder>\<computer name>.jsonl when the policy is set; else this user's
+// %LOCALAPPDATA%\Corvane\Ostrel update\downloads.jsonl, whose folders are created when `createFolders` asks.
+DefaultLog DefaultRunLog(bool createFolders);
+
+// A record of `front` at this moment: a fresh id, the UTC time, the version, the computer's name, and as station
+// and operator the computer's and the signed-in user's names.
+RunRecord StampedRecord(const char* front, const char* version);

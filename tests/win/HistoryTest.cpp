@@ -1,0 +1,81 @@
+// The window's history: each download it runs is appended, at its start and at its end, in the flasher's log schema,
+// to the user's local application data, or to the folder of the LogFolder machine policy.
+#include <gtest/gtest.h>
+
+#include "LumetraDlg.h"
+#include "ModalRunner.h"
+#include "RunLog.h"
+#include "TestDevice.h"
+#include "WindowRun.h"
+#include "resource.h"
+
+using namespace windowrun;
+
+namespace {
+
+// The lines that one download of `image` through the window adds to the log at `logPath`, once the window is gone.
+std::vector<RunRecord> DownloadAndRead(const std::wstring& image, const std::wstring& logPath) {
+    const std::size_t before = FileContents(logPath).size();
+    auto dialog = std::make_unique<CLumetraDlg>();
+    RunModalWith(*dialog, [&](HWND hwnd) {
+        BoxAnswerer answerer;
+        const std::string present = dialog->LookupText("message", "1024");
+        ASSERT_TRUE(PumpUntil([&] { return ControlText(hwnd, IDC_STATUS) == present; }));
+        SendMessageW(hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({image})), 0);
+        const std::string ended = dialog->LookupText("message", "1031");
+        ASSERT_TRUE(PumpUntil([&] { return ControlText(hwnd, IDC_RESULT) == ended; }));
+    });
+    dialog.reset();
+    return ReadRunRecords(FileContents(logPath).substr(before));
+}
+
+} // namespace
+
+TEST(History, EachDownloadOfTheWindowIsAppendedStartedAndEndedToTheUsersOrThePolicysLog) {
+    DropFolder folder;
+    TestDevice device("--replug 200");
+    std::string image;
+    const std::wstring path = folder.PutImage(L"image.hdr", 1024 + 10 * 2048, 1, &image);
+    wchar_t appData[MAX_PATH] = L"";
+    ASSERT_GT(GetEnvironmentVariableW(L"LOCALAPPDATA", appData, MAX_PATH), 0u);
+
+    const std::vector<RunRecord> lines =
+        DownloadAndRead(path, std::wstring(appData) + L"\\Corvane\\Ostrel update\\downloads.jsonl");
+    ASSERT_EQ(lines.size(), 2u);
+    const RunRecord& started = lines[0];
+    const RunRecord& ended = lines[1];
+    EXPECT_EQ(started.result, "started");
+    EXPECT_EQ(ended.result, "ok");
+    EXPECT_EQ(ended.bytes, 20 + image.size() - 1024);
+    EXPECT_EQ(ended.reason, "");
+    for (const RunRecord& line : lines) {
+        EXPECT_EQ(line.front, "window");
+        EXPECT_EQ(line.image.path, Utf8(path));
+        EXPECT_EQ(line.image.size, image.size());
+        EXPECT_EQ(line.image.sha256.value_or("").size(), 64u);
+        EXPECT_FALSE(line.version.empty());
+        EXPECT_EQ(line.identity.station, line.host);
+        EXPECT_FALSE(line.identity.operatorName.empty());
+        EXPECT_FALSE(line.identity.serial.has_value());
+    }
+    EXPECT_EQ(started.image.sha256, ended.image.sha256);
+    EXPECT_NE(started.id, ended.id);
+
+    // With the policy, the same lines go to <LogFolder>\<computer name>.jsonl.
+    HKEY policy = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPolicyKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
+                              &policy, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(policy, kLogFolderValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.path.c_str()),
+                   static_cast<DWORD>((folder.path.size() + 1) * sizeof(wchar_t)));
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+    GetComputerNameW(computer, &length);
+    folder.files.push_back(folder.path + computer + L".jsonl");
+    const std::vector<RunRecord> policyLines = DownloadAndRead(path, folder.files.back());
+    RegDeleteValueW(policy, kLogFolderValue);
+    RegCloseKey(policy);
+    ASSERT_EQ(policyLines.size(), 2u);
+    EXPECT_EQ(policyLines[1].result, "ok");
+    EXPECT_EQ(policyLines[1].image.sha256, ended.image.sha256);
+}
