@@ -22,7 +22,7 @@ namespace {
 constexpr UINT kFirstPresenceCheckMs = 100;
 constexpr UINT kDeviceAbsentCheckMs = 800;
 
-const char kDriverUnloadedText[] = "TarselUSB.dll unloaded";
+const wchar_t kDriverUnloadedText[] = L"TarselUSB.dll unloaded";
 const char kImageFilter[] = "hdr file (*.hdr) |*.HDR||";
 
 constexpr COLORREF kBandStartColor = 0x808000;   // teal
@@ -73,11 +73,10 @@ BOOL CLumetraDlg::OnInitDialog() {
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
 
-    // Each lookup overwrites the text buffer, so each text reaches its window before the next lookup.
-    SetWindowText(LookupText(TextKey::kTitleSection, TextKey::kWindowTitle));
-    SetDlgItemText(IDC_DOWNLOAD, LookupText(TextKey::kControlSection, TextKey::kDownloadCaption));
-    SetDlgItemText(IDCANCEL, LookupText(TextKey::kControlSection, TextKey::kCancelCaption));
-    SetDlgItemText(IDC_STATUS, LookupText(TextKey::kMessageSection, TextKey::kDeviceNotFound));
+    SetWindowText(TableText(TextKey::kTitleSection, TextKey::kWindowTitle));
+    SetDlgItemText(IDC_DOWNLOAD, TableText(TextKey::kControlSection, TextKey::kDownloadCaption));
+    SetDlgItemText(IDCANCEL, TableText(TextKey::kControlSection, TextKey::kCancelCaption));
+    SetDlgItemText(IDC_STATUS, TableText(TextKey::kMessageSection, TextKey::kDeviceNotFound));
 
     m_progress.SetRange(0, 100);
     m_progress.SetPos(0);
@@ -86,7 +85,7 @@ BOOL CLumetraDlg::OnInitDialog() {
     m_progress.SetEndColor(kBandEndColor);
     m_progress.SetTextColor(kPercentTextColor);
     // Screen readers name the bar after the frame around it, or else with the table's word for it.
-    m_progress.SetAccessibleName(FrameTextAround(m_progress.GetSafeHwnd(), TextOf(Text::kProgressName)).c_str());
+    m_progress.SetAccessibleName(FrameTextAround(m_progress.GetSafeHwnd(), TextOf(Text::kProgressName)));
     m_taskbar.Attach(m_hWnd);
 
     SetTimer(kPresenceTimer, kFirstPresenceCheckMs);
@@ -123,26 +122,32 @@ void CLumetraDlg::OnSysCommand(UINT id, LPARAM lParam) {
     CDialog::OnSysCommand(id, lParam);
 }
 
-const char* CLumetraDlg::LookupText(const char* section, const char* key) {
-    m_textBuffer[0] = '\0';
+std::wstring CLumetraDlg::TableText(const char* section, const char* key) {
     // The path is built without a length limit (a cut path could name another folder's lang.ini), and in UTF-16: in
     // the ANSI code page a folder named in another script would name no folder at all.
     const std::wstring exePath = ModuleFileNameW();
-    if (!exePath.empty()) {
-        const std::wstring tablePath = FolderOf(exePath) + L"lang.ini";
-        // A table without a byte-order mark is read in the ANSI code page, and its bytes come back as they are.
-        // Every character takes at least one byte there, so the 259 bytes that fit come from at most 259 UTF-16
-        // units; the two more keep a surrogate pair at the cut whole.
-        wchar_t text[sizeof m_textBuffer + 2];
+    if (exePath.empty())
+        return std::wstring();
+    // A table saved as UTF-16 with a byte-order mark is read as Unicode on every Windows; one without a mark is read
+    // in the ANSI code page, as tables were before.
+    wchar_t text[kTextLimit + 3];
+    const DWORD length =
         GetPrivateProfileStringW(AnsiToWide(section).c_str(), AnsiToWide(key).c_str(), L"", text,
-                                 static_cast<DWORD>(std::size(text)), tablePath.c_str());
-        CopyAsAnsi(text, m_textBuffer, sizeof m_textBuffer);
-    }
+                                 static_cast<DWORD>(std::size(text)), (FolderOf(exePath) + L"lang.ini").c_str());
+    std::wstring found(text, length);
+    // Cut to the limit, but never between the two halves of a character.
+    if (found.size() > kTextLimit)
+        found.resize(IS_HIGH_SURROGATE(found[kTextLimit - 1]) ? kTextLimit - 1 : kTextLimit);
+    return found;
+}
+
+const char* CLumetraDlg::LookupText(const char* section, const char* key) {
+    CopyAsAnsi(TableText(section, key), m_textBuffer, sizeof m_textBuffer);
     return m_textBuffer;
 }
 
 void CLumetraDlg::ShowTextMessage(const char* key) {
-    AfxMessageBox(LookupText(TextKey::kMessageSection, key), MB_OK);
+    AfxMessageBox(TableText(TextKey::kMessageSection, key), MB_OK);
 }
 
 void CLumetraDlg::OnTimer(UINT_PTR id) {
@@ -161,7 +166,7 @@ void CLumetraDlg::OnTimer(UINT_PTR id) {
     }
     if (id == kStopWatchTimer) {
         if (m_run && m_run->Worker().WaitForEnd(0))
-            EndMessageBoxes(m_noResponseText.c_str());
+            EndMessageBoxes(m_noResponseText);
         return;
     }
     if (id == kPresenceTimer && !CheckDevicePresence())
@@ -186,20 +191,20 @@ bool CLumetraDlg::CheckDevicePresence() {
 
     if (presence == DevicePresence::Absent) {
         m_deviceFound = false;
-        SetDlgItemText(IDC_STATUS, LookupText(TextKey::kMessageSection, TextKey::kDeviceNotFound));
+        SetDlgItemText(IDC_STATUS, TableText(TextKey::kMessageSection, TextKey::kDeviceNotFound));
         SetTimer(kPresenceTimer, kDeviceAbsentCheckMs);
     } else {
         m_deviceFound = true;
-        SetDlgItemText(IDC_STATUS, LookupText(TextKey::kMessageSection, TextKey::kDeviceFound));
-        SetDlgItemText(IDC_AUX, "");
+        SetDlgItemText(IDC_STATUS, TableText(TextKey::kMessageSection, TextKey::kDeviceFound));
+        SetDlgItemText(IDC_AUX, L"");
         SetTimer(kPresenceTimer, kDevicePresentCheckMs);
     }
     return true;
 }
 
-std::string CLumetraDlg::TextOf(const TextId& id) {
-    const char* text = LookupText(id.section, id.key);
-    return *text ? text : id.fallback;
+std::wstring CLumetraDlg::TextOf(const TextId& id) {
+    const std::wstring text = TableText(id.section, id.key);
+    return !text.empty() ? text : Utf8ToWide(id.fallback);
 }
 
 bool CLumetraDlg::StopTransferForClose() {
@@ -207,8 +212,8 @@ bool CLumetraDlg::StopTransferForClose() {
     if (m_phase == RunPhase::Stopping)
         return false;
     if (IsTransferring()) {
-        const std::string question = TextOf(Text::kConfirmCloseDuringTransfer);
-        if (AfxMessageBox(question.c_str(), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
+        if (AfxMessageBox(TextOf(Text::kConfirmCloseDuringTransfer), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) !=
+            IDYES)
             return false;
         // The worker may have ended while the question was open; then its end message was handled already.
         if (m_phase == RunPhase::Running) {
@@ -219,7 +224,7 @@ bool CLumetraDlg::StopTransferForClose() {
             if (!m_run->Worker().StopAndWait(m_closePatienceMs)) {
                 m_noResponseText = TextOf(Text::kNoResponseOnClose);
                 SetTimer(kStopWatchTimer, kStopWatchMs);
-                AfxMessageBox(m_noResponseText.c_str(), MB_OK | MB_ICONWARNING);
+                AfxMessageBox(m_noResponseText, MB_OK | MB_ICONWARNING);
                 KillTimer(kStopWatchTimer);
                 m_run->Worker().StopAndWait();
             }
@@ -280,7 +285,7 @@ void CLumetraDlg::OnDropFiles(HDROP drop) {
     m_phase = RunPhase::Starting;
     if (files.Count() != 1) {
         files.Release();
-        AfxMessageBox(TextOf(Text::kDropOneImage).c_str(), MB_OK);
+        AfxMessageBox(TextOf(Text::kDropOneImage), MB_OK);
     } else {
         const std::wstring path = files.Path(0);
         // The drop's memory is not needed while the start's message boxes are up.
@@ -297,10 +302,14 @@ void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
 
     const RunOutcome tested = run->TestHeader();
     if (tested == RunOutcome::UartImage || tested == RunOutcome::Ok) {
-        const auto info =
-            ImageInfoText(run->Header(), [this](const char* key) { return LookupText(TextKey::kMessageSection, key); });
+        // Composed in UTF-8, so that a text of any script reaches the line whole.
+        std::string keyText;
+        const auto info = ImageInfoText(run->Header(), [&](const char* key) {
+            keyText = WideToUtf8(TableText(TextKey::kMessageSection, key));
+            return keyText.c_str();
+        });
         if (info)
-            SetDlgItemText(IDC_IMAGE_INFO, info->c_str());
+            SetDlgItemText(IDC_IMAGE_INFO, Utf8ToWide(*info));
     }
     if (tested != RunOutcome::Ok) {
         ShowRefusal(tested);
@@ -318,7 +327,7 @@ void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
         outcome = run->OpenPipe();
     if (outcome == RunOutcome::Ok) {
         m_progress.SetPos(0);
-        SetDlgItemText(IDC_RESULT, "");
+        SetDlgItemText(IDC_RESULT, L"");
         outcome = run->Start(
             [this](ImageData image, FileHandle pipe) { return MakeTransferWorker(std::move(image), std::move(pipe)); });
     }
@@ -349,18 +358,18 @@ void CLumetraDlg::ShowRefusal(RunOutcome outcome) {
         break;
     case RunOutcome::ChecksumMismatch:
     case RunOutcome::ChecksumUnreadable:
-        AfxMessageBox(TextOf(Text::kChecksumMismatch).c_str(), MB_OK);
+        AfxMessageBox(TextOf(Text::kChecksumMismatch), MB_OK);
         break;
     case RunOutcome::SignatureInvalid:
     case RunOutcome::SignatureUnreadable:
     case RunOutcome::SignerUntrusted:
-        AfxMessageBox(TextOf(Text::kSignatureRefused).c_str(), MB_OK);
+        AfxMessageBox(TextOf(Text::kSignatureRefused), MB_OK);
         break;
     case RunOutcome::UnsignedRefused:
-        AfxMessageBox(TextOf(Text::kUnsignedRefused).c_str(), MB_OK);
+        AfxMessageBox(TextOf(Text::kUnsignedRefused), MB_OK);
         break;
     case RunOutcome::AnotherRunWrites:
-        AfxMessageBox(TextOf(Text::kAnotherRunWrites).c_str(), MB_OK);
+        AfxMessageBox(TextOf(Text::kAnotherRunWrites), MB_OK);
         break;
     case RunOutcome::NoLibrary:
         ShowTextMessage(TextKey::kDriverNotLoaded);
@@ -370,7 +379,7 @@ void CLumetraDlg::ShowRefusal(RunOutcome outcome) {
         ShowTextMessage(TextKey::kDeviceMissing);
         break;
     case RunOutcome::NoThread:
-        SetDlgItemText(IDC_RESULT, TextOf(Text::kTransferFailed).c_str());
+        SetDlgItemText(IDC_RESULT, TextOf(Text::kTransferFailed));
         break;
     case RunOutcome::Ok:
     case RunOutcome::CannotOpenAgain:
@@ -382,9 +391,9 @@ void CLumetraDlg::ShowRefusal(RunOutcome outcome) {
 
 void CLumetraDlg::ShowRunStarted() {
     // Windows shows the reason on its shutdown screen while the window refuses to end the session.
-    ShutdownBlockReasonCreate(m_hWnd, AnsiToWide(TextOf(Text::kShutdownDuringTransfer)).c_str());
+    ShutdownBlockReasonCreate(m_hWnd, TextOf(Text::kShutdownDuringTransfer).c_str());
 
-    m_progressFormat = TextOf(Text::kTransferProgress);
+    m_progressFormat = WideToUtf8(TextOf(Text::kTransferProgress));
     m_progressRate.Reset();
     m_progressRate.Add(GetTickCount(), m_run->Worker().BytesSent());
     m_progressShown.clear();
@@ -413,7 +422,7 @@ void CLumetraDlg::ShowTransferProgress() {
     // Set only when it changed, so that the line does not flicker.
     if (text && *text != m_progressShown) {
         m_progressShown = *text;
-        SetDlgItemText(IDC_RESULT, m_progressShown.c_str());
+        SetDlgItemText(IDC_RESULT, Utf8ToWide(m_progressShown));
     }
 }
 
@@ -447,9 +456,9 @@ void CLumetraDlg::FinishRun() {
     // Done only when the header command and every payload byte reached the pipe; anything else must not read
     // as success.
     if (outcome == TransferOutcome::Complete)
-        SetDlgItemText(IDC_RESULT, LookupText(TextKey::kMessageSection, TextKey::kTransferEnded));
+        SetDlgItemText(IDC_RESULT, TableText(TextKey::kMessageSection, TextKey::kTransferEnded));
     else
-        SetDlgItemText(IDC_RESULT, TextOf(Text::kTransferFailed).c_str());
+        SetDlgItemText(IDC_RESULT, TextOf(Text::kTransferFailed));
     m_progress.SetPos(0);
     EnableWindow(GetDlgItem(IDC_DOWNLOAD), TRUE);
     // The taskbar button, a flash and the system's sound for the result.

@@ -75,8 +75,11 @@ private:
 
     // One presence check; false when the driver library could not be used.
     bool CheckDevicePresence();
+    // The text of (section, key) from lang.ini, in UTF-16 whatever the table's encoding, at most kTextLimit units
+    // long; the empty text when the file or key is missing. What the window shows comes from here.
+    std::wstring TableText(const char* section, const char* key);
     // A text of our own, or its English text when the table lacks it.
-    std::string TextOf(const TextId& id);
+    std::wstring TextOf(const TextId& id);
 
     static const MessageMapEntry<CLumetraDlg> kMessageMap[];
 
@@ -98,6 +101,7 @@ private:
     // As chosen or dropped; a dropped path keeps every character, whatever the ANSI code page.
     std::wstring m_imagePath;
     char m_textBuffer[260];
+    static constexpr std::size_t kTextLimit = sizeof m_textBuffer - 1;
 
     // Set while a missing driver library has been reported, until the library loads again.
     bool m_driverOutageReported = false;
@@ -119,5 +123,5 @@ private:
     RateWindow m_progressRate;
     std::string m_progressShown;
     // The text of the box shown while closing waits for a worker that does not stop.
-    std::string m_noResponseText;
+    std::wstring m_noResponseText;
 };

@@ -6,15 +6,16 @@
 #     goes;
 #  2. installs silently in Korean: exactly the expected files, an empty folder trusted, the shortcut and the uninstall
 #     entry; lang.ini is the Korean table; the installed tool starts under a Korean locale and its title and status
-#     line read back as the Korean texts; installing again while it runs is refused and changes nothing;
+#     line read back as the Korean texts, as they do under a Western and a German code page; installing again while
+#     it runs is refused and changes nothing;
 #  3. installs German over it silently: lang.ini is the German table, still one uninstall entry;
 #  4. uninstalls silently: no file, folder (an empty trusted too), shortcut or registry entry of ours is left.
 # Usage: check-installer.sh CPACK BUILD-DIR PACKAGE-NAME ARCH EXE-NAME FLASH-EXE|- SOURCE-DIR DRIVE-EXE DRIVER-DLL
-#   (ARCH win32 or win64; needs DISPLAY and the ko_KR.UTF-8 locale, which scripts/setup generates)
+#   (ARCH win32 or win64; needs DISPLAY and the ko_KR.UTF-8 and de_DE.UTF-8 locales, which scripts/setup generates)
 set -euo pipefail
 cpack=$1 build=$(cd "$2" && pwd) package=$3 arch=$4 exe=$5 flash=$6 source=$(cd "$7" && pwd) drive=$8 dll=$9
 product=${exe%.exe}
-korean=ko_KR.UTF-8
+korean=ko_KR.UTF-8 german=de_DE.UTF-8
 
 fail() {
     echo "check-installer: $*" >&2
@@ -22,7 +23,9 @@ fail() {
 }
 
 [ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
-locale -a | grep -qix 'ko_KR\.utf-\?8' || fail "the locale $korean is not generated (run scripts/setup)"
+for l in "$korean" "$german"; do
+    locale -a | grep -qix "${l%%.*}\.utf-\?8" || fail "the locale $l is not generated (run scripts/setup)"
+done
 
 (cd "$build" && "$cpack" -G NSIS >cpack-nsis.log 2>&1) || { cat "$build/cpack-nsis.log"; fail "cpack failed"; }
 setup=$build/$package.exe
@@ -85,11 +88,10 @@ entry_value() {
 table_is() {
     cmp -s "$folder/lang.ini" "$folder/lang/$1.ini" || fail "lang.ini is not the $1 table after installing $2"
 }
-# The text of [section] key in the installed lang.ini, decoded from code page $3.
+# The text of [section] key in the installed lang.ini (UTF-16 with its byte-order mark), in UTF-8.
 table_text() {
-    tr -d '\r' <"$folder/lang.ini" | awk -v section="[$1]" -v key="$2=" \
-        '/^\[/ { current = $0 } current == section && index($0, key) == 1 { print substr($0, length(key) + 1) }' |
-        iconv -f "$3" -t UTF-8
+    iconv -f UTF-16 -t UTF-8 "$folder/lang.ini" | tr -d '\r' | awk -v section="[$1]" -v key="$2=" \
+        '/^\[/ { current = $0 } current == section && index($0, key) == 1 { print substr($0, length(key) + 1) }'
 }
 
 # 1. Silent, no language, then an edited lang.ini through an uninstall.
@@ -120,27 +122,41 @@ entry_now=$(entry) || fail "no uninstall entry $key ($view)"
 [ "$(entry_value Publisher)" = Corvane ] || fail "publisher \"$(entry_value Publisher)\""
 [ $(($(entry_value EstimatedSize))) -gt 100 ] || fail "estimated size \"$(entry_value EstimatedSize)\" KiB"
 
-mkdir "$work/handshake"
-LC_ALL=$korean wine_run "$drive" --tool "$folder_windows\\$exe" --texts --instance "setup-$$" \
-    --handshake "Z:${work//\//\\}\\handshake" >"$work/drive.out" 2>&1 </dev/null &
-drive_pid=$!
-for _ in $(seq 300); do
-    grep -q 'checkpoint texts' "$work/drive.out" && break
-    kill -0 "$drive_pid" 2>/dev/null || { cat "$work/drive.out"; fail "the installed tool did not show its window"; }
-    sleep 0.1
-done
-grep -q 'checkpoint texts' "$work/drive.out" || fail "the installed tool did not show its window within 30 s"
-shown_title=$(sed -n 's/^ostrel-drive: title //p' "$work/drive.out" | tr -d '\r')
-shown_status=$(sed -n 's/^ostrel-drive: status //p' "$work/drive.out" | tr -d '\r')
+# The installed tool started under the locale $1 (which sets Wine's ANSI code page), until it shows its texts; its
+# title and status line as the window holds them, in UTF-8, go to shown_title and shown_status. It is left running
+# until shown_texts_end.
+show_texts() {
+    rm -rf "$work/handshake" && mkdir "$work/handshake"
+    LC_ALL=$1 wine_run "$drive" --tool "$folder_windows\\$exe" --texts --instance "setup-$$" \
+        --handshake "Z:${work//\//\\}\\handshake" >"$work/drive.out" 2>&1 </dev/null &
+    drive_pid=$!
+    for _ in $(seq 300); do
+        grep -q 'checkpoint texts' "$work/drive.out" && break
+        kill -0 "$drive_pid" 2>/dev/null || { cat "$work/drive.out"; fail "the installed tool did not show its window"; }
+        sleep 0.1
+    done
+    grep -q 'checkpoint texts' "$work/drive.out" || fail "the installed tool did not show its window within 30 s"
+    shown_title=$(sed -n 's/^ostrel-drive: title //p' "$work/drive.out" | tr -d '\r')
+    shown_status=$(sed -n 's/^ostrel-drive: status //p' "$work/drive.out" | tr -d '\r')
+}
+shown_texts_end() {
+    touch "$work/handshake/texts"
+    wait "$drive_pid" || { cat "$work/drive.out"; fail "the installed tool did not close"; }
+    drive_pid=
+    [ "$shown_title" = "$(table_text title 100)" ] || fail "under $1 the window's title reads \"$shown_title\""
+    [ "$shown_status" = "$(table_text message 1025)" ] || fail "under $1 the status line reads \"$shown_status\""
+}
+show_texts "$korean"
 if install /LANG=de; then
     fail "installing while the tool runs did not fail"
 fi
 table_is ko "again while the tool ran"
-touch "$work/handshake/texts"
-wait "$drive_pid" || { cat "$work/drive.out"; fail "the installed tool did not close"; }
-drive_pid=
-[ "$shown_title" = "$(table_text title 100 CP949)" ] || fail "the window's title reads \"$shown_title\""
-[ "$shown_status" = "$(table_text message 1025 CP949)" ] || fail "the status line reads \"$shown_status\""
+shown_texts_end "$korean"
+# The Korean table reads as Korean whatever the system's code page: Western (C.UTF-8 gives Wine 1252) and German.
+for locale in C.UTF-8 "$german"; do
+    show_texts "$locale"
+    shown_texts_end "$locale"
+done
 
 # 3. Over the same version, in German.
 install /LANG=de || fail "installing over the same version failed"

@@ -42,7 +42,7 @@ expected=$(sort <<<"$expected")
 [ "$contents" = "$expected" ] || fail "$(printf 'the zip holds\n%s\ninstead of\n%s' "$contents" "$expected")"
 
 folder="$unpacked/$package"
-title=$(tr -d '\r' <"$folder/lang.ini" | awk '/^\[/ { section = $0 } section == "[title]" && /^100=/ { print substr($0, 5) }')
+title=$(iconv -f UTF-16 -t UTF-8 "$folder/lang.ini" | tr -d '\r' | awk '/^\[/ { section = $0 } section == "[title]" && /^100=/ { print substr($0, 5) }')
 [ -n "$title" ] || fail "the shipped lang.ini has no window title"
 
 # Wine may run the program in a process other than the launcher's. The window's process (_NET_WM_PID) is this copy

@@ -73,8 +73,8 @@ void CGradientProgressCtrl::SetRange(int lower, int upper) {
     AnnounceValueChange(before);
 }
 
-void CGradientProgressCtrl::SetAccessibleName(const char* name) {
-    m_accessibleName = AnsiToWide(name);
+void CGradientProgressCtrl::SetAccessibleName(const std::wstring& name) {
+    m_accessibleName = name;
 }
 
 // Once per new per cent, not per position: the face changes its text no more often, and a screen reader that is

@@ -21,7 +21,7 @@ public:
     void ShowPercent(BOOL show) { m_showPercent = show; }
     // The name screen readers give the bar, in the ANSI code page as the text table gives it. The window text stays
     // as the template has it.
-    void SetAccessibleName(const char* name);
+    void SetAccessibleName(const std::wstring& name);
 
     int GetLower() const { return m_lower; }
     int GetUpper() const { return m_upper; }

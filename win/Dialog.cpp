@@ -11,7 +11,8 @@ INT_PTR CDialog::DoModal() {
         if (mainWnd && mainWnd != this)
             owner = mainWnd->GetSafeHwnd();
     }
-    const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_templateId), owner,
+    // A Unicode dialog, so that its texts keep every character whatever the system's ANSI code page.
+    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_templateId), owner,
                                            &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     m_hWnd = nullptr;
     return result;
@@ -42,15 +43,15 @@ bool CDialog::ProcessMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& resul
 INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto* self = reinterpret_cast<CDialog*>(lParam);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, lParam);
         self->m_hWnd = hwnd;
         return self->OnInitDialog();
     }
-    auto* self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    auto* self = reinterpret_cast<CDialog*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!self)
         return FALSE;
     if (message == WM_NCDESTROY) {
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         self->m_hWnd = nullptr;
         return FALSE;
     }
@@ -60,6 +61,6 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
     // WM_QUERYDRAGICON returns its result from the dialog procedure itself; the rest through DWLP_MSGRESULT.
     if (message == WM_QUERYDRAGICON)
         return static_cast<INT_PTR>(result);
-    SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
+    SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
     return TRUE;
 }

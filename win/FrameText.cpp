@@ -1,6 +1,8 @@
 // The frame (group box) that encloses a dialog control.
 #include "FrameText.h"
 
+#include <iterator>
+
 namespace {
 bool Holds(const RECT& outer, const RECT& inner) {
     return outer.left <= inner.left && outer.top <= inner.top && outer.right >= inner.right &&
@@ -14,7 +16,7 @@ bool IsGroupBox(HWND window) {
 }
 } // namespace
 
-std::string FrameTextAround(HWND control, std::string otherwise) {
+std::wstring FrameTextAround(HWND control, std::wstring otherwise) {
     RECT target{};
     if (!GetWindowRect(control, &target))
         return otherwise;
@@ -29,8 +31,8 @@ std::string FrameTextAround(HWND control, std::string otherwise) {
             frameRect = rect;
         }
     }
-    char text[260] = "";
+    wchar_t text[260] = L"";
     if (frame)
-        GetWindowTextA(frame, text, sizeof text);
-    return *text ? std::string(text) : otherwise;
+        GetWindowTextW(frame, text, static_cast<int>(std::size(text)));
+    return *text ? std::wstring(text) : otherwise;
 }

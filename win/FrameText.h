@@ -7,4 +7,4 @@
 
 // The text of the innermost group box among the control's siblings whose rectangle holds the control's; `otherwise`
 // when no frame holds it or its frame has no text.
-std::string FrameTextAround(HWND control, std::string otherwise);
+std::wstring FrameTextAround(HWND control, std::wstring otherwise);

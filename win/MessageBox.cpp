@@ -3,17 +3,15 @@
 
 #include <string>
 
-#include "AnsiText.h"
 #include "Wnd.h"
 #include "WinApp.h"
 
-int AfxMessageBox(const char* text, UINT type) {
+int AfxMessageBox(const std::wstring& text, UINT type) {
     if ((type & MB_ICONMASK) == 0)
         type |= MB_ICONEXCLAMATION;
     CWnd* mainWnd = AfxGetMainWnd();
     HWND owner = mainWnd ? mainWnd->GetSafeHwnd() : nullptr;
-    // The text reaches the box as MessageBoxA would pass it; the caption keeps a file name outside the ANSI code page.
-    return MessageBoxW(owner, AnsiToWide(text).c_str(), AfxGetAppName().c_str(), type);
+    return MessageBoxW(owner, text.c_str(), AfxGetAppName().c_str(), type);
 }
 
 namespace {
@@ -35,7 +33,6 @@ BOOL CALLBACK EndBoxShowing(HWND window, LPARAM text) {
 
 } // namespace
 
-void EndMessageBoxes(const char* text) {
-    const std::wstring wide = AnsiToWide(text);
-    EnumThreadWindows(GetCurrentThreadId(), EndBoxShowing, reinterpret_cast<LPARAM>(&wide));
+void EndMessageBoxes(const std::wstring& text) {
+    EnumThreadWindows(GetCurrentThreadId(), EndBoxShowing, reinterpret_cast<LPARAM>(&text));
 }

@@ -9,7 +9,7 @@ const char kThisProperty[] = "OstrelWnd";
 
 CWnd::~CWnd() {
     if (m_superProc && m_hWnd) {
-        SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_superProc));
+        SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_superProc));
         RemovePropA(m_hWnd, kThisProperty);
     }
 }
@@ -33,7 +33,7 @@ bool CWnd::SubclassDlgItem(int id, CWnd* parent) {
     m_hWnd = child;
     SetPropA(child, kThisProperty, this);
     m_superProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(child, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::SubclassProc)));
+        SetWindowLongPtrW(child, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::SubclassProc)));
     return true;
 }
 
@@ -43,13 +43,13 @@ LRESULT CALLBACK CWnd::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     LRESULT result = 0;
     if (message == WM_NCDESTROY) {
         // The window goes away before this object: give the control its own procedure back.
-        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(superProc));
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(superProc));
         RemovePropA(hwnd, kThisProperty);
         self->m_hWnd = nullptr;
         self->m_superProc = nullptr;
-        return CallWindowProcA(superProc, hwnd, message, wParam, lParam);
+        return CallWindowProcW(superProc, hwnd, message, wParam, lParam);
     }
     if (self->Dispatch(message, wParam, lParam, result))
         return result;
-    return CallWindowProcA(superProc, hwnd, message, wParam, lParam);
+    return CallWindowProcW(superProc, hwnd, message, wParam, lParam);
 }

@@ -1,6 +1,8 @@
 // CWnd: a window handle with the few window calls the tool makes, and message dispatch with default handling.
 #pragma once
 
+#include <string>
+
 #include <windows.h>
 
 class CWnd {
@@ -12,8 +14,8 @@ public:
 
     HWND GetSafeHwnd() const { return m_hWnd; }
 
-    void SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text); }
-    void SetDlgItemText(int id, const char* text) { ::SetDlgItemTextA(m_hWnd, id, text); }
+    void SetWindowText(const std::wstring& text) { ::SetWindowTextW(m_hWnd, text.c_str()); }
+    void SetDlgItemText(int id, const std::wstring& text) { ::SetDlgItemTextW(m_hWnd, id, text.c_str()); }
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse) { return ::SetTimer(m_hWnd, id, elapse, nullptr); }
     BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
@@ -24,7 +26,7 @@ public:
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
     void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
-        return ::SendMessageA(m_hWnd, message, wParam, lParam);
+        return ::SendMessageW(m_hWnd, message, wParam, lParam);
     }
 
     // Takes over the window procedure of an existing child so that this object's message map sees its messages.

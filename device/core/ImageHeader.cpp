@@ -19,6 +19,18 @@ std::int32_t AsSigned32(std::uint32_t value) {
 
 } // namespace
 
+std::string CutToCharacters(std::string text, std::size_t limit) {
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        // Every byte but a UTF-8 continuation byte begins a character.
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && ++characters > limit) {
+            text.resize(i);
+            break;
+        }
+    }
+    return text;
+}
+
 std::uint32_t ImageHeader::StartAddress() const {
     return ReadU32(bytes, 3);
 }
@@ -73,8 +85,5 @@ std::string ComposeImageInfoText(const ImageHeader& header, const char* keyText)
     std::string text = keyText != nullptr ? keyText : "";
     if (const std::optional<std::string> date = ImageDate(header))
         text += ' ' + *date;
-    if (text.size() > kImageInfoTextMaxLength) {
-        text.resize(kImageInfoTextMaxLength);
-    }
-    return text;
+    return CutToCharacters(text, kImageInfoTextMaxLength);
 }

@@ -24,7 +24,7 @@ inline constexpr char kSerialFlashDated[] = "1026";
 inline constexpr char kSerialFlashUndated[] = "1028";
 } // namespace ImageInfoKey
 
-// The image info line is composed in a 260-byte buffer.
+// The image info line holds at most this many characters.
 inline constexpr std::size_t kImageInfoTextMaxLength = 259;
 
 // Fields are read from the bytes as stored (little-endian, unaligned), never through a cast of the block.
@@ -55,7 +55,10 @@ bool IsUsbImage(const ImageHeader& header);
 // image info line keeps its previous text.
 const char* ImageInfoTextKey(const ImageHeader& header);
 
-// The image info line from the text found under ImageInfoTextKey(header) (null counts as the empty text),
+// The text (UTF-8) cut to `limit` characters, never inside one.
+std::string CutToCharacters(std::string text, std::size_t limit);
+
+// The image info line from the text found under ImageInfoTextKey(header) (UTF-8; null counts as the empty text),
 // cut to kImageInfoTextMaxLength characters.
 std::string ComposeImageInfoText(const ImageHeader& header, const char* keyText);
 

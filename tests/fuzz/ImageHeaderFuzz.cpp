@@ -27,8 +27,8 @@ void CheckInfoText(const ImageHeader& header, const std::string& keyText) {
     if (!text) {
         return;
     }
-    Require(text->size() <= kImageInfoTextMaxLength);
-    const std::string cutKeyText = keyText.substr(0, kImageInfoTextMaxLength);
+    Require(CutToCharacters(*text, kImageInfoTextMaxLength) == *text);
+    const std::string cutKeyText = CutToCharacters(keyText, kImageInfoTextMaxLength);
     Require(text->compare(0, cutKeyText.size(), cutKeyText) == 0);
     if (kind == kEFlashKind || !header.HasDate()) {
         Require(*text == cutKeyText);

@@ -108,4 +108,11 @@ TEST(ImageHeader, InfoTextIsCutTo259Characters) {
 
     const std::string text248(248, 'z');
     EXPECT_EQ(ImageInfoText(dated, [&](const char*) { return text248.c_str(); }), text248 + " 31/12/2014");
+
+    // Characters, not bytes: 300 Hangul syllables of three bytes each keep 259 of them, none cut in half.
+    std::string hangul;
+    for (int i = 0; i < 300; ++i)
+        hangul += "\xEA\xB0\x80";
+    EXPECT_EQ(ImageInfoText(HeaderWith({{2, 1}}), [&](const char*) { return hangul.c_str(); }),
+              hangul.substr(0, 3 * 259));
 }

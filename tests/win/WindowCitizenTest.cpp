@@ -197,10 +197,10 @@ TEST(WindowCitizen, InHighContrastTheBarTakesTheSystemColoursOnEachSideOfTheFill
                 << "face " << count[0] << ", text " << count[1] << ", neither " << count[2];
 
         // The bar lies in no frame of the template and takes the name it is given; a frame around it names it.
-        EXPECT_EQ(FrameTextAround(host.m_bar.GetSafeHwnd(), "Progress"), "Progress");
+        EXPECT_EQ(FrameTextAround(host.m_bar.GetSafeHwnd(), L"Progress"), L"Progress");
         HWND frame = GetDlgItem(hwnd, IDC_DOWNLOAD_FRAME);
         SetWindowPos(frame, nullptr, 0, 0, 2000, 2000, SWP_NOZORDER);
         SetWindowTextA(frame, "Firmware");
-        EXPECT_EQ(FrameTextAround(host.m_bar.GetSafeHwnd(), "Progress"), "Firmware");
+        EXPECT_EQ(FrameTextAround(host.m_bar.GetSafeHwnd(), L"Progress"), L"Firmware");
     });
 }
