@@ -82,7 +82,7 @@ BOOL CLumetraDlg::OnInitDialog() {
 
     SetTimer(kPresenceTimer, kFirstPresenceCheckMs);
     // Set here rather than in the template, whose styles stay as they are.
-    DragAcceptFiles(m_hWnd, TRUE);
+    AcceptDroppedFiles(m_hWnd);
     return TRUE;
 }
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Ctrl+C during a console download: the flasher cancels the blocked write, closes the pipe, logs the attempt as
-# interrupted, says the device holds an incomplete image and exits 130. Wine turns SIGINT to a program's process
-# into its console's Ctrl+C event, as a terminal sends it when the user presses Ctrl+C.
+# interrupted, says the device holds an incomplete image and exits 130. With a driver that never gives up the
+# cancelled write, it waits ten seconds for it, then logs, says so and exits 130 all the same; a second Ctrl+C ends
+# that wait at once. Wine turns SIGINT to a program's process into its console's Ctrl+C event, as a terminal sends it
+# when the user presses Ctrl+C.
 # Usage: flash-interrupt.sh WINE-RUN PREFIX FLASH-EXE DEVSIM-EXE DRIVER-DLL WORK-DIR
 set -u
 wine_run=$1 prefix=$2 flash=$3 devsim=$4 driver=$5 work=$6
@@ -35,6 +37,9 @@ case "$WINEPREFIX" in
 *win32) export WINEARCH=win32 ;;
 *) export WINEARCH=win64 && [ -x /usr/lib/wine/wine64 ] && export WINELOADER=/usr/lib/wine/wine64 && wine=("$WINELOADER") ;;
 esac
+# Without address-space randomisation, as wine-run starts programs (see there); setarch runs the loader in its own
+# process, so that $! stays the program's.
+wine=(setarch "$(uname -m)" -R "${wine[@]}")
 
 # Slow enough that the download is surely under way when the signal comes: about 4 s for the whole image.
 "${wine[@]}" ostrel-devsim.exe --throttle 100000 >devsim.out 2>&1 &
@@ -58,3 +63,36 @@ grep -q 'NtSetInformationProcess.*0x0000004d' flash.err || fail "the timer-resol
 # The emulator counts a download when its client has closed the pipe.
 wait_for "download writes=" devsim.out || fail "the pipe was not closed"
 echo "flash-interrupt: exit 130 after $(grep -o '"bytes":[0-9]*' flash.log) of $(stat -c %s image.hdr) image bytes"
+
+# The driver that ignores the cancel: its pipe is a Unix FIFO that is open for reading (or opening it for writing
+# would hold up the Wine server) and never read. A write beyond its 64 KiB blocks where no cancel reaches.
+# $1: how many Ctrl+C; prints the milliseconds from the first to the end.
+deaf_run() {
+    local name=deaf$1 presses=$1 flasher began
+    mkfifo "$name.fifo" || fail "cannot make $name.fifo"
+    exec 7<>"$name.fifo"
+    OSTREL_DEVSIM_PIPE_FILE="Z:${PWD//\//\\}\\$name.fifo" "${wine[@]}" ostrel-flash.exe --log="$name.log" image.hdr \
+        >"$name.out" 2>"$name.err" &
+    flasher=$!
+    wait_for "%" "$name.out" || fail "no progress on the deaf driver"
+    sleep 0.5
+    began=$(date +%s%N)
+    kill -INT "$flasher"
+    if [ "$presses" -eq 2 ]; then
+        sleep 1
+        kill -INT "$flasher"
+    fi
+    wait "$flasher"
+    code=$?
+    exec 7>&-
+    [ "$code" -eq 130 ] || fail "$name: exit code $code, not 130"
+    [ "$(grep -c '"result":"interrupted"' "$name.log")" -eq 1 ] && [ "$(wc -l <"$name.log")" -eq 1 ] ||
+        fail "$name: the log does not hold one interrupted attempt"
+    grep -q "did not give up the stopped write" "$name.err" || fail "$name: no word of the device's write"
+    echo $((($(date +%s%N) - began) / 1000000))
+}
+one=$(deaf_run 1) || exit 1
+[ "$one" -ge 9500 ] && [ "$one" -lt 14000 ] || fail "one Ctrl+C on the deaf driver ended after $one ms, not about 10 s"
+two=$(deaf_run 2) || exit 1
+[ "$two" -lt 3000 ] || fail "a second Ctrl+C one second after the first ended the flasher after $two ms"
+echo "flash-interrupt: on a driver that keeps its write, one Ctrl+C ends after $one ms, two 1 s apart after $two ms"
