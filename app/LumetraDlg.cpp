@@ -283,14 +283,16 @@ void CLumetraDlg::OnDropFiles(HDROP drop) {
 
 void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
     m_imagePath = imagePath;
+    // The end of the last run is not this one's, however this one ends.
+    SetDlgItemText(IDC_RESULT, "");
     auto run = std::make_unique<DownloadRun>(m_imagePath);
 
     const RunOutcome tested = run->TestHeader();
     if (tested == RunOutcome::UartImage || tested == RunOutcome::Ok) {
         const auto info =
             ImageInfoText(run->Header(), [this](const char* key) { return LookupText(TextKey::kMessageSection, key); });
-        if (info)
-            SetDlgItemText(IDC_IMAGE_INFO, info->c_str());
+        // A kind without a text (NAND, unknown) empties the line, which would otherwise describe the image before.
+        SetDlgItemText(IDC_IMAGE_INFO, info ? info->c_str() : "");
     }
     if (tested != RunOutcome::Ok) {
         ShowRefusal(tested);
@@ -305,7 +307,6 @@ void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
         outcome = run->OpenPipe();
     if (outcome == RunOutcome::Ok) {
         m_progress.SetPos(0);
-        SetDlgItemText(IDC_RESULT, "");
         outcome = run->Start(
             [this](ImageData image, FileHandle pipe) { return MakeTransferWorker(std::move(image), std::move(pipe)); });
     }
@@ -324,7 +325,11 @@ void CLumetraDlg::ShowRefusal(RunOutcome outcome) {
     case RunOutcome::TooShort:
     case RunOutcome::TooLarge:
     case RunOutcome::Changed:
-        // Changed since its header was read: the worker needs the tested header and a 32-bit size.
+    case RunOutcome::CannotOpenAgain:
+    case RunOutcome::NoMemory:
+    case RunOutcome::ShortRead:
+        // Changed since its header was read: the worker needs the tested header and a 32-bit size. A failed whole
+        // read is told too: a press never ends without a word.
         ShowTextMessage(TextKey::kImageUnreadable);
         break;
     case RunOutcome::NoMarker:
@@ -347,9 +352,6 @@ void CLumetraDlg::ShowRefusal(RunOutcome outcome) {
         SetDlgItemText(IDC_RESULT, TextOf(Text::kTransferFailed).c_str());
         break;
     case RunOutcome::Ok:
-    case RunOutcome::CannotOpenAgain:
-    case RunOutcome::NoMemory:
-    case RunOutcome::ShortRead:
         break;
     }
 }

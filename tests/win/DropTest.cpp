@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <windows.h>
@@ -84,5 +85,43 @@ TEST(DroppedImage, SeveralFilesAFolderOrAMissingFileStartNothingAndShowTheirMess
             EXPECT_EQ(ControlText(hwnd, IDC_IMAGE_INFO), "") << "the image was read";
             EXPECT_TRUE(IsWindowEnabled(GetDlgItem(hwnd, IDC_DOWNLOAD)));
         }
+    });
+}
+
+namespace {
+// The image that goes when the window sets the info line, which it does between the header read and the whole read.
+std::wstring g_vanishing;
+WNDPROC g_infoLine = nullptr;
+
+LRESULT CALLBACK DeleteImageOnInfo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SETTEXT && !g_vanishing.empty())
+        DeleteFileW(std::exchange(g_vanishing, {}).c_str());
+    return CallWindowProcA(g_infoLine, window, message, wParam, lParam);
+}
+} // namespace
+
+TEST(DroppedImage, AnImageGoneBeforeItsWholeReadShowsItsMessageAndNoEarlierRunsEnd) {
+    DropFolder folder;
+    const std::wstring image = folder.PutImage(L"image.hdr", 1024 + 4 * 2048, 1);
+    TestDevice device;
+    CLumetraDlg dialog;
+    RunModalWith(dialog, [&](HWND hwnd) {
+        BoxAnswerer answerer;
+        const std::string present = dialog.LookupText("message", "1024");
+        ASSERT_TRUE(PumpUntil([&] { return ControlText(hwnd, IDC_STATUS) == present; }));
+        SendMessageW(hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({image})), 0);
+        const std::string ended = dialog.LookupText("message", "1031");
+        ASSERT_TRUE(PumpUntil([&] { return ControlText(hwnd, IDC_RESULT) == ended; }));
+
+        g_vanishing = folder.PutImage(L"vanishing.hdr", 1024 + 4 * 2048, 1);
+        HWND info = GetDlgItem(hwnd, IDC_IMAGE_INFO);
+        g_infoLine = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(info, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DeleteImageOnInfo)));
+        SendMessageW(hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({folder.files.back()})), 0);
+        SetWindowLongPtrA(info, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_infoLine));
+        EXPECT_TRUE(g_vanishing.empty()) << "the info line was not set";
+        EXPECT_EQ(answerer.Texts(), std::vector<std::string>{dialog.LookupText("message", "1034")});
+        EXPECT_EQ(ControlText(hwnd, IDC_RESULT), "") << "the last run's end stayed";
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(hwnd, IDC_DOWNLOAD)));
     });
 }
