@@ -24,7 +24,7 @@ Writes a firmware image into a Corvane Ostrel device attached by USB.
 Exit status: 0 every download wrote the whole image; 64 usage error; 65 not a usable image; 66 the image
 file cannot be opened or read; 69 no device, driver library missing or incomplete, or the device's pipe
 cannot be opened; 74 a transfer failed (or the log cannot be written); 75 another copy of the tool is writing
-to a device; 130 stopped by Ctrl+C or Ctrl+Break.
+to a device; 130 stopped by Ctrl+C, Ctrl+Break, closing the console or the end of the session.
 )";
 
 namespace {
