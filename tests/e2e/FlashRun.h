@@ -24,7 +24,6 @@ public:
     int Wait(DWORD timeoutMs = 30000);
     // From its start to its end, as far as Wait saw.
     DWORD ElapsedMs() const { return m_elapsedMs; }
-    DWORD Id() const { return m_process.Id(); }
     const std::string& Out() const { return m_process.Out(); }
     const std::string& Err() const { return m_process.Err(); }
 

@@ -1,16 +1,9 @@
-// A library named like the driver that imports ostrel-absent.dll, which no system has: Windows finds it and still
-// cannot load it, with the error of a missing file (126). Built twice: with OSTREL_ABSENT_LIBRARY as that library,
-// only to link against, and without it as the driver library that needs it.
+// A library named like the driver that imports a library which is not there: Windows finds it and still cannot load
+// it, with the error of a missing file (126).
 #include <windows.h>
 
-#ifdef OSTREL_ABSENT_LIBRARY
-extern "C" __declspec(dllexport) int absent_function() {
-    return 0;
-}
-#else
-extern "C" __declspec(dllimport) int absent_function();
+extern "C" __declspec(dllimport) int planted_library_export();
 
 extern "C" __declspec(dllexport) HANDLE __cdecl open_dev() {
-    return absent_function() ? nullptr : INVALID_HANDLE_VALUE;
+    return planted_library_export() ? nullptr : INVALID_HANDLE_VALUE;
 }
-#endif

@@ -1,7 +1,6 @@
 // Libraries of system names laid beside the tool and the flasher, as in a Downloads folder, are never loaded: not at
-// start-up and not during a download, even with Wine told to prefer them to its own. comctl32 is the one that the
-// system's own common-dialog and shell libraries import; it stays out only because they are loaded from the system
-// folder with their imports. (That the programs import only KnownDLLs is checked on their import tables.)
+// start-up and not during a download, even with Wine told to prefer them to its own (comctl32 is what the system's
+// comdlg32 and shell32 import). That the programs import only KnownDLLs is checked on their import tables.
 #include <cstring>
 
 #include "DevSimNames.h"
@@ -11,40 +10,36 @@
 
 namespace {
 
-// The libraries the programs or the system libraries they load would look for by name, that are not among Windows'
-// KnownDLLs.
+// The libraries the programs, or the system libraries they load, load that are not among Windows' KnownDLLs.
 const char* const kPlantable[] = {"winmm.dll", "comctl32.dll"};
-const char* const kPrograms[] = {"Corvane Ostrel update.exe", "ostrel-flash.exe"};
 
 // Wine loads its own copy of a system library whatever lies beside a program, unless told to prefer the other: each
 // program's own entry under AppDefaults tells it so, for this test's run only.
 class PlantedLibraryTest : public ToolSession {
 protected:
     void TearDown() override {
-        for (const char* program : kPrograms)
-            RegDeleteTreeA(HKEY_CURRENT_USER, (kAppDefaults + program).c_str());
+        for (const char* defaults : {kToolDefaults, kFlasherDefaults})
+            RegDeleteTreeA(HKEY_CURRENT_USER, defaults);
         ToolSession::TearDown();
     }
 
-    static bool PreferLibrariesBesideThePrograms() {
+    static bool PreferLibrariesBeside(const char* programDefaults) {
+        HKEY key;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(programDefaults) + "\\DllOverrides").c_str(), 0, nullptr, 0,
+                            KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+            return false;
         bool set = true;
-        for (const char* program : kPrograms) {
-            HKEY key;
-            if (RegCreateKeyExA(HKEY_CURRENT_USER, (kAppDefaults + program + "\\DllOverrides").c_str(), 0, nullptr, 0,
-                                KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
-                return false;
-            for (const char* name : kPlantable) {
-                const std::string module(name, std::strlen(name) - 4);
-                set = set &&
-                      RegSetValueExA(key, module.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"),
-                                     sizeof "native,builtin") == ERROR_SUCCESS;
-            }
-            RegCloseKey(key);
+        for (const char* name : kPlantable) {
+            const std::string module(name, std::strlen(name) - 4);
+            set = set && RegSetValueExA(key, module.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"),
+                                        sizeof "native,builtin") == ERROR_SUCCESS;
         }
+        RegCloseKey(key);
         return set;
     }
 
-    static inline const std::string kAppDefaults = "Software\\Wine\\AppDefaults\\";
+    static constexpr char kToolDefaults[] = "Software\\Wine\\AppDefaults\\Corvane Ostrel update.exe";
+    static constexpr char kFlasherDefaults[] = "Software\\Wine\\AppDefaults\\ostrel-flash.exe";
 };
 
 } // namespace
@@ -52,18 +47,17 @@ protected:
 TEST_F(PlantedLibraryTest, NoneIsLoadedFromTheToolsFolder) {
     for (const char* name : kPlantable)
         ASSERT_TRUE(CopyFileA(BuiltFile("planted.dll").c_str(), PathOf(name).c_str(), FALSE)) << name;
-    ASSERT_TRUE(CopyFileA(BuiltFile("tool\\ostrel-flash.exe").c_str(), PathOf("ostrel-flash.exe").c_str(), FALSE));
     e2e::ImageLayout layout;
     layout.size = 1024 + 10000;
     const std::string image = PutImage("sample.hdr", layout);
     ASSERT_TRUE(StartDevice());
 
-    ASSERT_TRUE(PreferLibrariesBesideThePrograms());
+    ASSERT_TRUE(PreferLibrariesBeside(kToolDefaults) && PreferLibrariesBeside(kFlasherDefaults));
     ASSERT_TRUE(StartTool());
     ASSERT_TRUE(WaitForControlText(IDC_STATUS, Message("1024")));
     ASSERT_TRUE(StartDownload(image));
     ASSERT_TRUE(WaitForRunEnd(1));
-
+    ASSERT_TRUE(CopyFileA(BuiltFile("tool\\ostrel-flash.exe").c_str(), PathOf("ostrel-flash.exe").c_str(), FALSE));
     SetEnvironmentVariableA(DevSim::kInstanceVariable, Instance().c_str());
     e2e::FlashRun flash(AnsiToWide(PathOf("")), L"sample.hdr");
     EXPECT_EQ(flash.Wait(), 0) << flash.Err();
