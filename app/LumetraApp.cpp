@@ -6,13 +6,13 @@
 #include "Com.h"
 #include "CommonControls.h"
 #include "LumetraDlg.h"
+#include "SystemLibrary.h"
 
 CLumetraApp theApp;
 
 BOOL CLumetraApp::InitInstance() {
-    // The driver library is loaded by its bare name every second; the current folder, which the open-file
-    // dialog moves to wherever an image lies, must not be where it comes from.
-    SetDllDirectoryA("");
+    // The tool's folder may be a Downloads folder: of what lies there, only the driver library is ever loaded.
+    LoadLibrariesFromSystemFolderOnly();
 
     InitCommonControlsFromSystem(ICC_WIN95_CLASSES);
 

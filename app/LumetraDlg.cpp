@@ -90,7 +90,7 @@ BOOL CLumetraDlg::OnInitDialog() {
 
     SetTimer(kPresenceTimer, kFirstPresenceCheckMs);
     // Set here rather than in the template, whose styles stay as they are.
-    DragAcceptFiles(m_hWnd, TRUE);
+    AcceptDroppedFiles(m_hWnd);
     return TRUE;
 }
 
@@ -298,6 +298,8 @@ void CLumetraDlg::OnDropFiles(HDROP drop) {
 
 void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
     m_imagePath = imagePath;
+    // The end of the last run is not this one's, however this one ends.
+    SetDlgItemText(IDC_RESULT, L"");
     auto run = std::make_unique<DownloadRun>(m_imagePath);
 
     const RunOutcome tested = run->TestHeader();
@@ -308,8 +310,8 @@ void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
             keyText = WideToUtf8(TableText(TextKey::kMessageSection, key));
             return keyText.c_str();
         });
-        if (info)
-            SetDlgItemText(IDC_IMAGE_INFO, Utf8ToWide(*info));
+        // A kind without a text (NAND, unknown) empties the line, which would otherwise describe the image before.
+        SetDlgItemText(IDC_IMAGE_INFO, info ? Utf8ToWide(*info) : std::wstring());
     }
     if (tested != RunOutcome::Ok) {
         ShowRefusal(tested);
@@ -327,7 +329,6 @@ void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
         outcome = run->OpenPipe();
     if (outcome == RunOutcome::Ok) {
         m_progress.SetPos(0);
-        SetDlgItemText(IDC_RESULT, L"");
         outcome = run->Start(
             [this](ImageData image, FileHandle pipe) { return MakeTransferWorker(std::move(image), std::move(pipe)); });
     }
@@ -347,7 +348,11 @@ void CLumetraDlg::ShowRefusal(RunOutcome outcome) {
     case RunOutcome::TooShort:
     case RunOutcome::TooLarge:
     case RunOutcome::Changed:
-        // Changed since its header was read: the worker needs the tested header and a 32-bit size.
+    case RunOutcome::CannotOpenAgain:
+    case RunOutcome::NoMemory:
+    case RunOutcome::ShortRead:
+        // Changed since its header was read: the worker needs the tested header and a 32-bit size. A failed whole
+        // read is told too: a press never ends without a word.
         ShowTextMessage(TextKey::kImageUnreadable);
         break;
     case RunOutcome::NoMarker:
@@ -382,9 +387,6 @@ void CLumetraDlg::ShowRefusal(RunOutcome outcome) {
         SetDlgItemText(IDC_RESULT, TextOf(Text::kTransferFailed));
         break;
     case RunOutcome::Ok:
-    case RunOutcome::CannotOpenAgain:
-    case RunOutcome::NoMemory:
-    case RunOutcome::ShortRead:
         break;
     }
 }

@@ -38,8 +38,7 @@ protected:
     virtual std::unique_ptr<TransferWorker> MakeTransferWorker(ImageData image, FileHandle pipe);
 
     // How long closing waits for a stopped worker before it tells the user what the device needs.
-    static constexpr DWORD kClosePatienceMs = 10000;
-    DWORD m_closePatienceMs = kClosePatienceMs;
+    DWORD m_closePatienceMs = TransferWorker::kStopPatienceMs;
     // The run on the taskbar button, and the call for attention at its end; tests give it a recorder.
     TaskbarButton m_taskbar;
 

@@ -7,13 +7,14 @@
 #include "ConsoleInterrupt.h"
 #include "ConsoleOutput.h"
 #include "FlashSession.h"
+#include "SystemLibrary.h"
 #include "version.h"
 
 int wmain(int argc, wchar_t** argv) {
-    // A script must never wait on a system dialog; and the driver library is looked for beside the program and
-    // in the system's folders, never in the current folder.
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    SetDllDirectoryW(L"");
+    // Of what lies beside the program, only the driver library is ever loaded; and a script must never wait on a
+    // system dialog.
+    LoadLibrariesFromSystemFolderOnly();
+    SetErrorMode(SetErrorMode(0) | SEM_NOOPENFILEERRORBOX);
 
     std::vector<std::u16string> args;
     for (int i = 1; i < argc; ++i)
@@ -36,11 +37,14 @@ int wmain(int argc, wchar_t** argv) {
 
     ConsoleInterrupt interrupt;
     interrupt.Install();
+    SessionEndWindow sessionEnd;
+    if (options.mode == FlashMode::Flash)
+        sessionEnd.Start();
     FlashReporter reporter(output, {options.json, options.quiet, output.OutIsConsole()});
-    FlashSession session(options, reporter, interrupt);
+    FlashSession session(options, reporter, interrupt, sessionEnd);
     const int code = options.mode == FlashMode::Info      ? session.Info()
                      : options.mode == FlashMode::History ? session.History()
                                                           : session.Run();
-    interrupt.Done();
+    interrupt.Done(code);
     return code;
 }

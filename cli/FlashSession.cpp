@@ -20,6 +20,9 @@ constexpr DWORD kTransferPollMs = 50;
 // How soon Ctrl+C is answered while a scan is awaited.
 constexpr DWORD kScanPollMs = 50;
 
+const char kDeviceDoesNotLetGo[] =
+    "the device did not give up the stopped write: unplug it and plug it in again before the next download";
+
 std::wstring ToWide(const std::u16string& text) {
     return std::wstring(text.begin(), text.end());
 }
@@ -47,8 +50,10 @@ double SecondsSince(const LARGE_INTEGER& start) {
 
 } // namespace
 
-FlashSession::FlashSession(const FlashOptions& options, FlashReporter& reporter, const ConsoleInterrupt& interrupt)
-    : m_options(options), m_reporter(reporter), m_interrupt(interrupt), m_run(ToWide(options.image)) {
+FlashSession::FlashSession(const FlashOptions& options, FlashReporter& reporter, const ConsoleInterrupt& interrupt,
+                           SessionEndWindow& sessionEnd)
+    : m_options(options), m_reporter(reporter), m_interrupt(interrupt), m_sessionEnd(sessionEnd),
+      m_run(ToWide(options.image)) {
     m_facts.path = ToUtf8(FullPath(ToWide(options.image)));
     m_identity.station = options.station.value_or(ComputerName());
     m_identity.operatorName = options.operatorName.value_or(UserName());
@@ -205,7 +210,7 @@ int FlashSession::RunSession() {
             break;
         }
         if (!m_options.repeat || end == FlashEnd::Interrupted || end == FlashEnd::DriverMissing ||
-            end == FlashEnd::DeviceBusy)
+            end == FlashEnd::DeviceBusy || m_workerLeft)
             break;
         if (m_options.count && tally.ok >= *m_options.count) {
             end = FlashEnd::Written;
@@ -353,36 +358,56 @@ FlashEnd FlashSession::Download(std::uint32_t device, TransferFigures& figures) 
     if (outcome != RunOutcome::Ok)
         return EndOfStep(outcome);
 
+    m_sessionEnd.TransferStarted();
     TransferWorker& worker = m_run.Worker();
     figures.total = worker.BytesToSend();
     bool interrupted = false;
+    bool stopped = true;
     while (!worker.WaitForEnd(kTransferPollMs)) {
-        if (m_interrupt.Requested()) {
-            // Cancels a write blocked in the system; the pipe is closed when this returns.
-            worker.StopAndWait();
-            interrupted = true;
+        // A stop request, or a device that stopped reading: the write blocked in the system is cancelled.
+        interrupted = m_interrupt.Requested();
+        if (interrupted || worker.CancelIfStalled()) {
+            stopped = StopWorker(worker);
+            interrupted = m_interrupt.Requested();
             break;
         }
-        worker.CancelIfStalled();
         figures.bytes = worker.BytesSent();
         figures.seconds = SecondsSince(start);
         m_reporter.Progress(figures);
     }
     figures.bytes = worker.BytesSent();
     figures.seconds = SecondsSince(start);
+    m_sessionEnd.TransferEnded();
+    if (!stopped) {
+        // The lock goes; the pipe stays with the worker until the process ends.
+        m_run.Abandon();
+        m_workerLeft = true;
+        m_reporter.Error(kDeviceDoesNotLetGo);
+        return interrupted ? FlashEnd::Interrupted : FlashEnd::TransferStalled;
+    }
     const FlashEnd end = EndOfTransfer(m_run.Finish(), interrupted);
     if (end == FlashEnd::Written)
         m_reporter.Progress(figures);
     return end;
 }
 
+bool FlashSession::StopWorker(TransferWorker& worker) {
+    const ULONGLONG asked = GetTickCount64();
+    // Each wait cancels the write again: the worker may not have been inside it at the first cancel.
+    while (!worker.StopAndWait(kTransferPollMs)) {
+        if (m_interrupt.Urgent() || GetTickCount64() - asked >= TransferWorker::kStopPatienceMs)
+            return false;
+    }
+    return true;
+}
+
 void FlashSession::ReportDriverProblem() {
-    const DWORD error = DriverLibraryProblem();
-    if (error == 0)
+    const DriverProblem problem = DriverLibraryProblem();
+    if (problem.error == 0)
         return;
-    const char* meaning = DriverLoadErrorMeaning(error, sizeof(void*) == 8);
-    m_reporter.Error("Windows error " + std::to_string(error) + " (" + SystemErrorText(error) +
-                     "): " + (meaning ? meaning : "TarselUSB.dll cannot be loaded"));
+    const std::string meaning = DriverLoadErrorMeaning(problem.error, sizeof(void*) == 8, ToUtf8(problem.path));
+    m_reporter.Error("Windows error " + std::to_string(problem.error) + " (" + SystemErrorText(problem.error) +
+                     "): " + (meaning.empty() ? "TarselUSB.dll cannot be loaded" : meaning));
 }
 
 bool FlashSession::Finish(std::uint32_t device, FlashEnd end, const TransferFigures& figures) {

@@ -16,10 +16,12 @@
 #include "ImageFacts.h"
 #include "RunRecord.h"
 #include "SerialScanner.h"
+#include "SessionEndWindow.h"
 
 class FlashSession {
 public:
-    FlashSession(const FlashOptions& options, FlashReporter& reporter, const ConsoleInterrupt& interrupt);
+    FlashSession(const FlashOptions& options, FlashReporter& reporter, const ConsoleInterrupt& interrupt,
+                 SessionEndWindow& sessionEnd);
 
     // Downloads as the options say; the exit code.
     int Run();
@@ -36,6 +38,9 @@ private:
     std::optional<FlashEnd> WaitForDevice();
     std::optional<FlashEnd> WaitForUnplug();
     FlashEnd Download(std::uint32_t device, TransferFigures& figures);
+    // Stops the worker with the window's patience, or less when the process has moments left; false when the driver
+    // never gave up the write and the worker still runs.
+    bool StopWorker(TransferWorker& worker);
     // Names the Windows error that keeps the driver library from loading, and what it means.
     void ReportDriverProblem();
     // Reports the end of an attempt and logs it; false when the log could not take the line.
@@ -61,6 +66,7 @@ private:
     const FlashOptions& m_options;
     FlashReporter& m_reporter;
     const ConsoleInterrupt& m_interrupt;
+    SessionEndWindow& m_sessionEnd;
     // One image read and tested once, and downloaded by every attempt of a session.
     DownloadRun m_run;
     ImageFacts m_facts;
@@ -71,4 +77,6 @@ private:
     RunIdentity m_identity;
     // Created at the first scan: only --scan reads standard input.
     std::unique_ptr<SerialScanner> m_scanner;
+    // A worker left behind in a write its driver never gave up: the session cannot go on.
+    bool m_workerLeft = false;
 };

@@ -122,3 +122,9 @@ TransferOutcome DownloadRun::Finish() {
     m_lock.Release();
     return outcome;
 }
+
+void DownloadRun::Abandon() {
+    // Not destroyed: its thread still runs on it, and a destructor would wait for that thread without end.
+    static_cast<void>(m_worker.release());
+    m_lock.Release();
+}

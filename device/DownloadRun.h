@@ -43,6 +43,9 @@ public:
     // Waits for the started worker's end, then lets go of the worker, the pipe and the lock; how the transfer
     // ended. The image stays, so that OpenPipe and Start may follow again (one image, several devices).
     TransferOutcome Finish();
+    // Lets go of a started worker that did not stop when asked (a driver that never completes a cancelled write):
+    // the worker keeps its image and pipe until the process ends, and the lock is released. Nothing may follow.
+    void Abandon();
 
     const ImageHeader& Header() const { return m_header; }
     const ImageData& Image() const { return m_image; }

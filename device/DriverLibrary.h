@@ -1,5 +1,8 @@
-// The device driver library TarselUSB.dll: loaded for each single call and released right after it.
+// The device driver library TarselUSB.dll: loaded for each single call and released right after it, from beside the
+// program or else from the system folder.
 #pragma once
+
+#include <string>
 
 #include <windows.h>
 
@@ -23,7 +26,13 @@ enum class DevicePresence { Present, Absent, DriverNotLoaded };
 // One open_dev call through the driver library; a handle it returns is closed at once.
 DevicePresence QueryDevicePresence();
 
-// Why the library cannot be used, for a report to the user: loads it once more and gives the system's load error
-// (126: not found where Windows looks; 193: a library of the other architecture), ERROR_PROC_NOT_FOUND when an
-// export is missing, or 0 when it can be used now.
-DWORD DriverLibraryProblem();
+struct DriverProblem {
+    // The system's load error (126: not found, or found and a library it imports is missing; 193: a library of the
+    // other architecture), ERROR_PROC_NOT_FOUND when an export is missing, or 0 when it can be used now.
+    DWORD error;
+    // The file that was tried; empty when there is none beside the program or in the system folder.
+    std::wstring path;
+};
+
+// Why the library cannot be used, for a report to the user: loads it once more.
+DriverProblem DriverLibraryProblem();

@@ -62,12 +62,13 @@ void TransferWorker::CancelWrite() {
         CancelIoEx(m_pipe.Get(), nullptr);
 }
 
-void TransferWorker::CancelIfStalled(DWORD limitMs) {
+bool TransferWorker::CancelIfStalled(DWORD limitMs) {
     if (!IsRunning() || !IsStalled(m_signals, GetTickCount(), limitMs))
-        return;
+        return false;
     // Asked again at every check: the worker may not have been inside the write at the first cancel.
     m_signals.stop = true;
     CancelWrite();
+    return true;
 }
 
 bool TransferWorker::WaitForEnd(DWORD milliseconds) const {

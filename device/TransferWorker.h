@@ -28,6 +28,9 @@ public:
     // ignore the cancel: false when the worker still runs after `patienceMs`; it has been asked, and the caller
     // may wait again.
     bool StopAndWait(DWORD patienceMs = INFINITE);
+    // How long a stopped worker is waited for, by the window's close and the flasher's stop alike, before the user is
+    // told that the device does not respond.
+    static constexpr DWORD kStopPatienceMs = 10000;
     // Waits for a thread whose end message has arrived.
     void Join();
     // Waits up to `milliseconds` for the run to end; true when it has ended.
@@ -42,8 +45,9 @@ public:
     // long has a device that stopped reading.
     static constexpr DWORD kStallLimitMs = 30000;
     // Ends a run in which a write has not returned for `limitMs`: a device that stops reading blocks the write in
-    // the system, where no retry limit reaches it. The run then ends as stopped, and so failed.
-    void CancelIfStalled(DWORD limitMs = kStallLimitMs);
+    // the system, where no retry limit reaches it. The run then ends as stopped, and so failed. True when the run is
+    // stalled and has been asked to stop.
+    bool CancelIfStalled(DWORD limitMs = kStallLimitMs);
 
 protected:
     // Cancels a write blocked in the system, on the worker thread and on the pipe.

@@ -14,6 +14,11 @@ inline constexpr char kInstanceVariable[] = "OSTREL_DEVSIM_INSTANCE";
 inline constexpr char kDefaultInstance[] = "default";
 inline constexpr std::size_t kMaxInstanceLength = 64;
 
+// Names a file that open_file opens in place of the emulator's pipe. A Unix FIFO that nobody reads, opened through
+// Wine, stands for a driver that never completes a write, cancelled or not: a write blocked in it ignores every
+// cancel.
+inline constexpr char kPipeFileVariable[] = "OSTREL_DEVSIM_PIPE_FILE";
+
 // The one pipe the device serves; the tool opens it by this name.
 inline constexpr char kPipeName[] = "PIPE00";
 

@@ -63,6 +63,10 @@ extern "C" HANDLE __cdecl open_file(const char* pipeName) noexcept {
     if (!pipeName || !InstanceFromEnvironment(instance) || !JoinName(prefix, DevSim::kPipePrefix, instance, "-") ||
         !JoinName(path, prefix, pipeName, ""))
         return INVALID_HANDLE_VALUE;
+    char file[kNameSize];
+    const DWORD fileLength = GetEnvironmentVariableA(DevSim::kPipeFileVariable, file, sizeof file);
+    if (fileLength > 0 && fileLength < sizeof file)
+        return CreateFileA(file, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     const DWORD start = GetTickCount();
     for (;;) {
         const HANDLE pipe = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);

@@ -1,18 +1,43 @@
-// Files dropped onto a window.
+// Files dropped onto a window, through shell32 from the system folder.
 #include "DroppedFiles.h"
+
+#include "SystemLibrary.h"
+
+namespace {
+
+UINT QueryFile(HDROP drop, UINT index, wchar_t* path, UINT size) {
+    using Function = UINT(WINAPI*)(HDROP, UINT, wchar_t*, UINT);
+    static const auto query = SystemFunction<Function>(L"shell32.dll", "DragQueryFileW");
+    return query ? query(drop, index, path, size) : 0;
+}
+
+} // namespace
+
+UINT DroppedFiles::Count() const {
+    return m_drop ? QueryFile(m_drop, 0xFFFFFFFF, nullptr, 0) : 0;
+}
 
 std::wstring DroppedFiles::Path(UINT index) const {
     if (!m_drop || index >= Count())
         return {};
-    const UINT length = DragQueryFileW(m_drop, index, nullptr, 0);
+    const UINT length = QueryFile(m_drop, index, nullptr, 0);
     std::wstring path(length + 1, L'\0');
-    const UINT copied = DragQueryFileW(m_drop, index, path.data(), length + 1);
+    const UINT copied = QueryFile(m_drop, index, path.data(), length + 1);
     path.resize(copied);
     return path;
 }
 
 void DroppedFiles::Release() {
-    if (m_drop)
-        DragFinish(m_drop);
+    using Function = void(WINAPI*)(HDROP);
+    static const auto finish = SystemFunction<Function>(L"shell32.dll", "DragFinish");
+    if (m_drop && finish)
+        finish(m_drop);
     m_drop = nullptr;
+}
+
+void AcceptDroppedFiles(HWND window) {
+    using Function = void(WINAPI*)(HWND, BOOL);
+    static const auto accept = SystemFunction<Function>(L"shell32.dll", "DragAcceptFiles");
+    if (accept)
+        accept(window, TRUE);
 }

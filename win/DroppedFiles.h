@@ -14,7 +14,7 @@ public:
     DroppedFiles(const DroppedFiles&) = delete;
     DroppedFiles& operator=(const DroppedFiles&) = delete;
 
-    UINT Count() const { return m_drop ? DragQueryFileW(m_drop, 0xFFFFFFFF, nullptr, 0) : 0; }
+    UINT Count() const;
     // The full path of the file, in UTF-16 as the system holds it; empty when there is no such file.
     std::wstring Path(UINT index) const;
     // Frees the drop (DragFinish); nothing can be read afterwards.
@@ -23,3 +23,6 @@ public:
 private:
     HDROP m_drop;
 };
+
+// Lets the window take files dropped onto it (WM_DROPFILES).
+void AcceptDroppedFiles(HWND window);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "AnsiText.h"
+#include "SystemLibrary.h"
 
 namespace {
 // Puts the current folder back as it was when the scope began.
@@ -28,6 +29,10 @@ private:
 } // namespace
 
 bool ChooseFileToOpen(HWND owner, const char* filter, std::wstring& path) {
+    using GetOpenFileNameFunction = BOOL(WINAPI*)(OPENFILENAMEW*);
+    static const auto getOpenFileName = SystemFunction<GetOpenFileNameFunction>(L"comdlg32.dll", "GetOpenFileNameW");
+    if (!getOpenFileName)
+        return false;
     std::wstring filterList = AnsiToWide(filter);
     for (wchar_t& c : filterList) {
         if (c == L'|')
@@ -45,11 +50,10 @@ bool ChooseFileToOpen(HWND owner, const char* filter, std::wstring& path) {
     dialog.nMaxFile = static_cast<DWORD>(file.size());
     // No OFN_EXPLORER: without a hook or template the system shows its current style anyway.
     dialog.Flags = OFN_FILEMUSTEXIST;
-    // The dialog moves the current folder to wherever the user browsed. The driver library is loaded by its bare
-    // name, and not every platform keeps the current folder out of that search as SetDllDirectory("") asks (Wine
-    // does not): the current folder is put back, so that a library lying beside an image is never loaded.
+    // The dialog moves the current folder to wherever the user browsed; it is put back, so that nothing the
+    // program looks for by a relative name is taken from the folder of an image.
     const CurrentFolder kept;
-    if (!GetOpenFileNameW(&dialog))
+    if (!getOpenFileName(&dialog))
         return false;
     path = file.data();
     return true;

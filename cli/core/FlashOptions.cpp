@@ -41,7 +41,8 @@ Exit status: 0 every download wrote the whole image; 64 usage error; 65 not a us
 already flashed with it; 66 the image file cannot be opened or read; 69 no device, driver library missing or
 incomplete, or the device's pipe cannot be opened; 74 a transfer failed (or the log cannot be written); 75
 another copy of the tool is writing to a device; 77 the image's signer is not trusted, or it is not signed
-where a signature is required; 130 stopped by Ctrl+C or Ctrl+Break.
+where a signature is required; 130 stopped by Ctrl+C, Ctrl+Break, closing the console or the end of the
+session.
 )";
 
 namespace {

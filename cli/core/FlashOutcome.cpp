@@ -77,11 +77,13 @@ bool LeavesPartialImage(FlashEnd end) {
            end == FlashEnd::Interrupted;
 }
 
-const char* DriverLoadErrorMeaning(unsigned long error, bool program64) {
+std::string DriverLoadErrorMeaning(unsigned long error, bool program64, const std::string& foundAt) {
     switch (error) {
     case 126:
-        return "TarselUSB.dll was not found where Windows looks for it: beside ostrel-flash.exe, in the Windows "
-               "system folder, or in a folder on PATH";
+        // Windows gives the same error when the file is there but cannot be loaded without a library it imports.
+        if (!foundAt.empty())
+            return "TarselUSB.dll was found at " + foundAt + ", but a library it needs is missing";
+        return "TarselUSB.dll was not found beside ostrel-flash.exe or in the Windows system folder";
     case 127:
         return "TarselUSB.dll lacks open_dev or open_file: it is not the Ostrel driver library, or a damaged one";
     case 193:
@@ -89,7 +91,7 @@ const char* DriverLoadErrorMeaning(unsigned long error, bool program64) {
                          : "TarselUSB.dll is a 64-bit library, and this 32-bit ostrel-flash.exe needs the 32-bit one "
                            "(on 64-bit Windows it belongs in C:\\Windows\\SysWOW64)";
     default:
-        return nullptr;
+        return {};
     }
 }
 

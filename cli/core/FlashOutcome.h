@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "RunOutcome.h"
 #include "TransferLoop.h"
@@ -54,9 +55,10 @@ const char* ReasonOf(FlashEnd end);
 // True when the device may now hold part of an image: it must be flashed again.
 bool LeavesPartialImage(FlashEnd end);
 
-// What a Windows error from loading the driver library means for the user, in plain English: not found (126), of
-// the other architecture (193, `program64` tells this program's), or missing an export (127); null for others.
-const char* DriverLoadErrorMeaning(unsigned long error, bool program64);
+// What a Windows error from loading the driver library means for the user, in plain English: not found, or found at
+// `foundAt` (UTF-8; empty when none was found) and a library it imports is missing (126); of the other architecture
+// (193, `program64` tells this program's); missing an export (127); empty for others.
+std::string DriverLoadErrorMeaning(unsigned long error, bool program64, const std::string& foundAt);
 
 // How a step of a download run that did not go on ends the attempt.
 FlashEnd EndOfStep(RunOutcome outcome);

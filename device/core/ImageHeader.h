@@ -51,8 +51,8 @@ std::optional<std::string> ImageDate(const ImageHeader& header);
 bool HasImageMarker(const ImageHeader& header);
 bool IsUsbImage(const ImageHeader& header);
 
-// The "message" key whose text opens the image info line; null for NAND and unknown flash kinds, whose
-// image info line keeps its previous text.
+// The "message" key whose text opens the image info line; null for NAND and unknown flash kinds, which have no
+// image info text.
 const char* ImageInfoTextKey(const ImageHeader& header);
 
 // The text (UTF-8) cut to `limit` characters, never inside one.

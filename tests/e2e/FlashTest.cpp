@@ -170,9 +170,11 @@ TEST_F(FlashTest, EachRefusalHasItsExitCodeAndReasonAndSendsNothing) {
         ASSERT_TRUE(SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.Get()));
     }
 
-    enum class Setup { None, Device, NoLibrary, EmptyLibrary, OtherArchLibrary, PipeTaken };
+    enum class Setup { None, Device, NoLibrary, EmptyLibrary, OtherArchLibrary, LackingLibrary, PipeTaken };
     // Error 193, and what it means for this program.
     const char* otherArch = sizeof(void*) == 8 ? "is a 32-bit library" : "is a 64-bit library";
+    // Error 126 for a library that is there: the file is named, and what it lacks.
+    const std::string lacking = "found at " + PathOf("TarselUSB.dll") + ", but a library it needs is missing";
     const struct {
         const char* image;
         Setup setup;
@@ -190,6 +192,7 @@ TEST_F(FlashTest, EachRefusalHasItsExitCodeAndReasonAndSendsNothing) {
         {"valid.hdr", Setup::NoLibrary, 69, "TarselUSB.dll", "error 126 ("},
         {"valid.hdr", Setup::EmptyLibrary, 69, "TarselUSB.dll", "error 127 ("},
         {"valid.hdr", Setup::OtherArchLibrary, 69, "TarselUSB.dll", otherArch},
+        {"valid.hdr", Setup::LackingLibrary, 69, "TarselUSB.dll", lacking.c_str()},
         {"valid.hdr", Setup::PipeTaken, 69, "pipe cannot be opened", ""},
     };
     const auto usage = Start(L"--repeat --count=0 valid.hdr");
@@ -216,6 +219,8 @@ TEST_F(FlashTest, EachRefusalHasItsExitCodeAndReasonAndSendsNothing) {
             ASSERT_TRUE(CopyFileA(BuiltFile("TarselUSB-empty.dll").c_str(), library.c_str(), FALSE));
         } else if (c.setup == Setup::OtherArchLibrary) {
             ASSERT_TRUE(CopyFileA(BuiltFile("TarselUSB-otherarch.dll").c_str(), library.c_str(), FALSE));
+        } else if (c.setup == Setup::LackingLibrary) {
+            ASSERT_TRUE(CopyFileA(BuiltFile("TarselUSB-lacking.dll").c_str(), library.c_str(), FALSE));
         }
         const auto run = Start(L"--log=refused.log " + AnsiToWide(c.image));
         EXPECT_EQ(run->Wait(), c.code) << run->Err();
@@ -463,4 +468,41 @@ TEST_F(FlashTest, ThePolicyFolderTakesTheStationsLogAndNeverFailsADownload) {
     EXPECT_EQ(log[0].at("result"), "ok");
     EXPECT_EQ(log[1].at("result"), "refused");
     EXPECT_NE(history->Out().find("board SN-9: 2 attempts"), std::string::npos) << history->Out();
+}
+
+TEST_F(FlashTest, ItsManifestAsksForNoElevationAndNamesTheWindowsItIsMadeFor) {
+    const ModuleHandle program(LoadLibraryExA(PathOf("ostrel-flash.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    const HRSRC found = FindResourceA(program.Get(), MAKEINTRESOURCEA(1), RT_MANIFEST);
+    ASSERT_NE(found, nullptr);
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(program.Get(), found))),
+                               SizeofResource(program.Get(), found));
+    // Windows 7, 8, 8.1, and 10 and 11.
+    for (const char* part : {"level=\"asInvoker\" uiAccess=\"false\"", "\"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}\"",
+                             "\"{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}\"", "\"{1f676c76-80e1-4239-95bb-83d0f6d0da78}\"",
+                             "\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"", "WindowsSettings\">true</longPathAware>"})
+        EXPECT_NE(manifest.find(part), std::string::npos) << part;
+}
+
+TEST_F(FlashTest, TheSessionEndIsRefusedDuringATransferAndStopsItLoggedWhenItComesAllTheSame) {
+    PutImage("image.hdr", Image(kHeaderArea + 200 * kChunk));
+    const auto run = Start(L"--wait --log=flash.log image.hdr");
+    ASSERT_TRUE(run->WaitForOutput("waiting")) << run->Err();
+    // Its hidden window, which Windows asks as it asks every top-level window.
+    HWND window = nullptr;
+    ASSERT_TRUE(e2e::WaitUntil([&] { return (window = FindWindowA("OstrelFlashSession", nullptr)) != nullptr; }));
+    const auto ask = [window](UINT message, WPARAM ending) {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutA(window, message, ending, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &answer);
+        return answer;
+    };
+    EXPECT_EQ(ask(WM_QUERYENDSESSION, 0), TRUE) << "while no transfer runs";
+    // About four seconds at this rate.
+    ASSERT_TRUE(StartDevice({"--throttle", "100000"}));
+    ASSERT_TRUE(run->WaitForOutput("%")) << run->Err();
+    EXPECT_EQ(ask(WM_QUERYENDSESSION, 0), FALSE) << "during the transfer";
+    ask(WM_ENDSESSION, TRUE);
+    EXPECT_EQ(run->Wait(5000), 130) << run->Err();
+    const std::vector<Json> log = LogLines("flash.log");
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].at("result"), "interrupted");
 }

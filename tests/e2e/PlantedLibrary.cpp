@@ -1,4 +1,5 @@
 // A library planted beside the tool under a system library's name: it leaves "<its own path>.loaded" when loaded.
+// A driver library of the tests imports it, where it is not to be found.
 #include <windows.h>
 
 #include <cwchar>
@@ -13,4 +14,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
         }
     }
     return TRUE;
+}
+
+extern "C" __declspec(dllexport) int planted_library_export() {
+    return 0;
 }

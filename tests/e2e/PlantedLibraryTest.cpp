@@ -1,29 +1,31 @@
-// Libraries of system names laid beside the tool, as in a Downloads folder, are never loaded: not at start-up and
-// not during a download, even with Wine told to prefer them to its own. (comctl32 cannot be tried here: Wine's own
-// comdlg32 and shell32 import it by the search order; on Windows they are KnownDLLs, whose imports come from the
-// system. That the tool itself imports only KnownDLLs is checked on its import table.)
+// Libraries of system names laid beside the tool and the flasher, as in a Downloads folder, are never loaded: not at
+// start-up and not during a download, even with Wine told to prefer them to its own (comctl32 is what the system's
+// comdlg32 and shell32 import). That the programs import only KnownDLLs is checked on their import tables.
 #include <cstring>
 
+#include "DevSimNames.h"
+#include "FlashRun.h"
 #include "ToolSession.h"
 #include "resource.h"
 
 namespace {
 
-// The libraries the tool loads that are not among Windows' KnownDLLs.
-const char* const kPlantable[] = {"winmm.dll"};
+// The libraries the programs, or the system libraries they load, load that are not among Windows' KnownDLLs.
+const char* const kPlantable[] = {"winmm.dll", "comctl32.dll"};
 
-// Wine loads its own copy of a system library whatever lies beside a program, unless told to prefer the other: the
-// tool's own entry under AppDefaults tells it so, for this test's run only.
+// Wine loads its own copy of a system library whatever lies beside a program, unless told to prefer the other: each
+// program's own entry under AppDefaults tells it so, for this test's run only.
 class PlantedLibraryTest : public ToolSession {
 protected:
     void TearDown() override {
-        RegDeleteTreeA(HKEY_CURRENT_USER, kToolDefaults);
+        for (const char* defaults : {kToolDefaults, kFlasherDefaults})
+            RegDeleteTreeA(HKEY_CURRENT_USER, defaults);
         ToolSession::TearDown();
     }
 
-    static bool PreferLibrariesBesideTheTool() {
+    static bool PreferLibrariesBeside(const char* programDefaults) {
         HKEY key;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(kToolDefaults) + "\\DllOverrides").c_str(), 0, nullptr, 0,
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(programDefaults) + "\\DllOverrides").c_str(), 0, nullptr, 0,
                             KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
             return false;
         bool set = true;
@@ -37,6 +39,7 @@ protected:
     }
 
     static constexpr char kToolDefaults[] = "Software\\Wine\\AppDefaults\\Corvane Ostrel update.exe";
+    static constexpr char kFlasherDefaults[] = "Software\\Wine\\AppDefaults\\ostrel-flash.exe";
 };
 
 } // namespace
@@ -49,11 +52,15 @@ TEST_F(PlantedLibraryTest, NoneIsLoadedFromTheToolsFolder) {
     const std::string image = PutImage("sample.hdr", layout);
     ASSERT_TRUE(StartDevice());
 
-    ASSERT_TRUE(PreferLibrariesBesideTheTool());
+    ASSERT_TRUE(PreferLibrariesBeside(kToolDefaults) && PreferLibrariesBeside(kFlasherDefaults));
     ASSERT_TRUE(StartTool());
     ASSERT_TRUE(WaitForControlText(IDC_STATUS, Message("1024")));
     ASSERT_TRUE(StartDownload(image));
     ASSERT_TRUE(WaitForRunEnd(1));
+    ASSERT_TRUE(CopyFileA(BuiltFile("tool\\ostrel-flash.exe").c_str(), PathOf("ostrel-flash.exe").c_str(), FALSE));
+    SetEnvironmentVariableA(DevSim::kInstanceVariable, Instance().c_str());
+    e2e::FlashRun flash(AnsiToWide(PathOf("")), L"sample.hdr");
+    EXPECT_EQ(flash.Wait(), 0) << flash.Err();
 
     for (const char* name : kPlantable) {
         const std::string marker = PathOf(name) + ".loaded";

@@ -30,6 +30,11 @@ TEST_F(RefusalTest, EachRefusedStartShowsItsMessageKeepsOrSetsTheInfoLineAndSend
     dated.day = 1;
     dated.month = 2;
     dated.yearOffset = 15;
+    // Kinds without an info text: the line must not go on describing the image before.
+    ImageLayout uartOfUnknownKind = uart;
+    uartOfUnknownKind.flashKind = 9;
+    ImageLayout nand = valid;
+    nand.flashKind = 3;
 
     struct Case {
         const char* what;
@@ -44,7 +49,9 @@ TEST_F(RefusalTest, EachRefusedStartShowsItsMessageKeepsOrSetsTheInfoLineAndSend
         {"1027 bytes", PutImage("cut.hdr", cut), "1034", initialInfo, false},
         {"first byte 0x23", PutImage("marker.hdr", wrongMarker), "1023", initialInfo, false},
         {"UART image: the info line is set first", PutImage("uart.hdr", uart), "1033", Message("1027"), false},
+        {"UART image of an unknown kind", PutImage("unknown.hdr", uartOfUnknownKind), "1033", "", false},
         {"no device", PutImage("dated.hdr", dated), "1021", Message("1026") + " 1/2/2015", true},
+        {"NAND image after a dated one", PutImage("nand.hdr", nand), "1021", "", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

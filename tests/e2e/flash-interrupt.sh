@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Ctrl+C during a console download: the flasher cancels the blocked write, closes the pipe, logs the attempt as
-# interrupted, says the device holds an incomplete image and exits 130. Wine turns SIGINT to a program's process
-# into its console's Ctrl+C event, as a terminal sends it when the user presses Ctrl+C.
+# interrupted, says the device holds an incomplete image and exits 130. With a driver that never gives up the
+# cancelled write, it waits ten seconds for it, then logs, says so and exits 130 all the same; a second Ctrl+C ends
+# that wait at once. Wine turns SIGINT to a program's process into its console's Ctrl+C event, as a terminal sends it
+# when the user presses Ctrl+C.
 # Usage: flash-interrupt.sh WINE-RUN PREFIX FLASH-EXE DEVSIM-EXE DRIVER-DLL WORK-DIR
 set -u
 wine_run=$1 prefix=$2 flash=$3 devsim=$4 driver=$5 work=$6
 
 fail() {
     echo "FAILED: $*" >&2
-    for f in devsim.out flash.out flash.err flash.log; do [ -f "$f" ] && { echo "--- $f"; cat "$f"; }; done >&2
+    for f in devsim.out flash.out flash.err flash.log deaf.out; do [ -f "$f" ] && { echo "--- $f"; cat "$f"; }; done >&2
     exit 1
 }
 # Polls for a line matching the pattern in a file, for up to ten seconds.
@@ -35,6 +37,9 @@ case "$WINEPREFIX" in
 *win32) export WINEARCH=win32 ;;
 *) export WINEARCH=win64 && [ -x /usr/lib/wine/wine64 ] && export WINELOADER=/usr/lib/wine/wine64 && wine=("$WINELOADER") ;;
 esac
+# Without address-space randomisation, as wine-run starts programs (see there); setarch runs the loader in its own
+# process, so that $! stays the program's.
+wine=(setarch "$(uname -m)" -R "${wine[@]}")
 
 # Slow enough that the download is surely under way when the signal comes: about 4 s for the whole image.
 "${wine[@]}" ostrel-devsim.exe --throttle 100000 >devsim.out 2>&1 &
@@ -58,3 +63,24 @@ grep -q 'NtSetInformationProcess.*0x0000004d' flash.err || fail "the timer-resol
 # The emulator counts a download when its client has closed the pipe.
 wait_for "download writes=" devsim.out || fail "the pipe was not closed"
 echo "flash-interrupt: exit 130 after $(grep -o '"bytes":[0-9]*' flash.log) of $(stat -c %s image.hdr) image bytes"
+
+# A driver that never gives up a cancelled write: its pipe is a Unix FIFO, held open for reading (or Wine's server
+# would wait in its open for writing) and never read. $1 Ctrl+C, the second one second after the first; prints the
+# milliseconds from the first to the end.
+deaf_run() {
+    rm -f deaf.fifo deaf.log && mkfifo deaf.fifo && exec 7<>deaf.fifo || fail "cannot make a FIFO"
+    export OSTREL_DEVSIM_PIPE_FILE=Z:${PWD//\//\\}\\deaf.fifo
+    "${wine[@]}" ostrel-flash.exe --log=deaf.log image.hdr >deaf.out 2>&1 &
+    local flasher=$! began
+    wait_for "%" deaf.out && sleep 0.5 || fail "no progress on the deaf driver"
+    began=$(date +%s%N)
+    kill -INT "$flasher" && { [ "$1" -eq 1 ] || { sleep 1 && kill -INT "$flasher"; }; }
+    wait "$flasher"
+    code=$?
+    [ "$code" -eq 130 ] && [ "$(grep -c '"result":"interrupted"' deaf.log)" = 1 ] && [ "$(wc -l <deaf.log)" = 1 ] &&
+        grep -q "did not give up" deaf.out || fail "exit $code, no word of the write or not one log line"
+    echo $((($(date +%s%N) - began) / 1000000))
+}
+one=$(deaf_run 1) && [ "$one" -ge 9500 ] && [ "$one" -lt 14000 ] || fail "one Ctrl+C on the deaf driver: $one ms"
+two=$(deaf_run 2) && [ "$two" -lt 3000 ] || fail "two Ctrl+C on the deaf driver: $two ms"
+echo "flash-interrupt: on a driver that keeps its write, one Ctrl+C ends after $one ms, two 1 s apart after $two ms"

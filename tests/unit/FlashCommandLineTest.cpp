@@ -113,11 +113,11 @@ TEST(FlashCommandLine, EveryEndHasItsExitCodeAndASessionReportsTheWorstThatMatte
 }
 
 TEST(FlashCommandLine, ADriverLoadErrorIsNamed) {
-    EXPECT_NE(std::string(DriverLoadErrorMeaning(126, false)).find("not found"), std::string::npos);
-    EXPECT_NE(std::string(DriverLoadErrorMeaning(127, false)).find("open_dev"), std::string::npos);
-    EXPECT_NE(std::string(DriverLoadErrorMeaning(193, false)).find("64-bit library"), std::string::npos);
-    EXPECT_NE(std::string(DriverLoadErrorMeaning(193, true)).find("32-bit library"), std::string::npos);
-    EXPECT_EQ(DriverLoadErrorMeaning(1114, false), nullptr);
+    EXPECT_NE(DriverLoadErrorMeaning(126, false, "").find("not found"), std::string::npos);
+    EXPECT_NE(DriverLoadErrorMeaning(127, false, "").find("open_dev"), std::string::npos);
+    EXPECT_NE(DriverLoadErrorMeaning(193, false, "").find("64-bit library"), std::string::npos);
+    EXPECT_NE(DriverLoadErrorMeaning(193, true, "").find("32-bit library"), std::string::npos);
+    EXPECT_EQ(DriverLoadErrorMeaning(1114, false, ""), "");
 }
 
 TEST(FlashCommandLine, JsonStringsAreValidUtf8WithEscapes) {

@@ -62,7 +62,7 @@ TEST(DriverLibrary, AMissingLibraryOrExportIsReportedAndNeverCalled) {
         SwappedFile missing("TarselUSB.dll", "");
         EXPECT_FALSE(CallOpenDev().called);
         EXPECT_FALSE(CallOpenFile(kDevicePipeName).called);
-        EXPECT_EQ(DriverLibraryProblem(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+        EXPECT_EQ(DriverLibraryProblem().error, static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
     }
     {
         SwappedFile empty("TarselUSB.dll", "TarselUSB-empty.dll");
@@ -71,8 +71,8 @@ TEST(DriverLibrary, AMissingLibraryOrExportIsReportedAndNeverCalled) {
         EXPECT_EQ(dev.result, INVALID_HANDLE_VALUE);
         EXPECT_FALSE(CallOpenFile(kDevicePipeName).called);
         EXPECT_FALSE(LibraryHeld());
-        EXPECT_EQ(DriverLibraryProblem(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+        EXPECT_EQ(DriverLibraryProblem().error, static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
     }
     EXPECT_TRUE(CallOpenDev().called) << "the real stand-in is back";
-    EXPECT_EQ(DriverLibraryProblem(), 0u);
+    EXPECT_EQ(DriverLibraryProblem().error, 0u);
 }

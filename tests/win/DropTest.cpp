@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <windows.h>
@@ -84,5 +85,35 @@ TEST(DroppedImage, SeveralFilesAFolderOrAMissingFileStartNothingAndShowTheirMess
             EXPECT_EQ(ControlText(hwnd, IDC_IMAGE_INFO), "") << "the image was read";
             EXPECT_TRUE(IsWindowEnabled(GetDlgItem(hwnd, IDC_DOWNLOAD)));
         }
+    });
+}
+
+// The window sets the info line between the header read and the whole read: the image goes then.
+static std::wstring g_vanishing;
+static WNDPROC g_infoLine = nullptr;
+static LRESULT CALLBACK DeleteImageOnInfo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SETTEXT)
+        DeleteFileW(std::exchange(g_vanishing, {}).c_str());
+    return CallWindowProcA(g_infoLine, window, message, wParam, lParam);
+}
+
+TEST(DroppedImage, AnImageGoneBeforeItsWholeReadShowsItsMessageAndNoEarlierRunsEnd) {
+    DropFolder folder;
+    const std::wstring image = folder.PutImage(L"image.hdr", 1024 + 4 * 2048, 1);
+    TestDevice device;
+    CLumetraDlg dialog;
+    RunModalWith(dialog, [&](HWND hwnd) {
+        BoxAnswerer answerer;
+        ASSERT_TRUE(PumpUntil([&] { return ControlText(hwnd, IDC_STATUS) == dialog.LookupText("message", "1024"); }));
+        SendMessageW(hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({image})), 0);
+        ASSERT_TRUE(PumpUntil([&] { return ControlText(hwnd, IDC_RESULT) == dialog.LookupText("message", "1031"); }));
+
+        g_vanishing = folder.PutImage(L"vanishing.hdr", 1024 + 4 * 2048, 1);
+        const HWND info = GetDlgItem(hwnd, IDC_IMAGE_INFO);
+        g_infoLine = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(info, GWLP_WNDPROC, LONG_PTR(&DeleteImageOnInfo)));
+        SendMessageW(hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({folder.files.back()})), 0);
+        SetWindowLongPtrA(info, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_infoLine));
+        EXPECT_EQ(answerer.Texts(), std::vector<std::string>{dialog.LookupText("message", "1034")});
+        EXPECT_EQ(ControlText(hwnd, IDC_RESULT), "") << "the last run's end stayed";
     });
 }
