@@ -257,6 +257,7 @@ TEST_F(FlashTest, OnlyAnUndamagedImageFromATrustedSignerIsWrittenWhereASignature
         {"vendor", &image, L"--require-signature", false, 0, "CN=Vendor"},
         {"vendor", &flipped, L"", false, 65, "does not verify"},
         {"stranger", &image, L"", false, 77, "CN=Stranger"},
+        {"impostor", &image, L"", false, 77, "CN=Vendor"}, // the vendor's name and serial number, another key
         {nullptr, &image, L"--require-signature", false, 77, "accepts only signed images"},
         {nullptr, &image, L"", true, 77, "accepts only signed images"},
         {"leaf", &image, L"", true, 0, "CN=Leaf"},
@@ -279,6 +280,8 @@ TEST_F(FlashTest, OnlyAnUndamagedImageFromATrustedSignerIsWrittenWhereASignature
         const auto run = Start(std::wstring(c.options) + L" --log=gate.log fw.hdr");
         EXPECT_EQ(run->Wait(), c.code) << run->Err();
         const Json logged = LogLines("gate.log").back();
+        // The digest that the signature's check computed is the one logged: it must be these bytes'.
+        EXPECT_EQ(logged.at("sha256"), ReferenceSha256(*c.bytes));
         if (c.code == 0) {
             written += e2e::DeviceStream(image).size();
             EXPECT_EQ(logged.at("signature"), "valid");
