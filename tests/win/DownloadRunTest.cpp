@@ -18,9 +18,9 @@ using namespace windowrun;
 
 namespace {
 
-// Overwrites the first bytes of a file in place.
+// Overwrites the first bytes of a file in place, or makes a file of them.
 void Patch(const std::wstring& path, const std::string& bytes, LONGLONG size = -1) {
-    const FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    const FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
     DWORD written = 0;
     WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     if (size >= 0) {
@@ -133,11 +133,8 @@ TEST(DownloadRun, TheWindowRefusesADamagedOrUnapprovedImageBeforeItOpensThePipe)
         ASSERT_TRUE(PumpUntil([&] { return ControlText(hwnd, IDC_STATUS) == present; }));
         for (const Case& c : cases) {
             const std::wstring side = c.sideFile ? image + c.sideFile : L"";
-            if (c.sideFile) {
-                const FileHandle file(CreateFileW(side.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-                DWORD written = 0;
-                WriteFile(file.Get(), c.contents.data(), static_cast<DWORD>(c.contents.size()), &written, nullptr);
-            }
+            if (c.sideFile)
+                Patch(side, c.contents);
             const ScopedMachinePolicy policy(L"RequireSignedImages", c.signatureRequired ? 1 : 0);
             SendMessageW(hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({image})), 0);
             EXPECT_EQ(answerer.Texts(), std::vector<std::string>{dialog.LookupText(c.box.section, c.box.key)});
