@@ -5,9 +5,9 @@
 #include "DriverLibrary.h"
 #include "HostFacts.h"
 #include "JsonLine.h"
+#include "ModulePath.h"
 #include "LogHistory.h"
 #include "RunLog.h"
-#include "Sha256.h"
 #include "TransferWorker.h"
 #include "version.h"
 
@@ -31,16 +31,6 @@ std::string ToUtf8(const std::wstring& text) {
     return Utf16ToUtf8(std::u16string(text.begin(), text.end()));
 }
 
-std::wstring FullPath(const std::wstring& path) {
-    const DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (length == 0)
-        return path;
-    std::wstring full(length, L'\0');
-    const DWORD written = GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
-    full.resize(written < length ? written : 0);
-    return full.empty() ? path : full;
-}
-
 double SecondsSince(const LARGE_INTEGER& start) {
     LARGE_INTEGER now, frequency;
     QueryPerformanceCounter(&now);
@@ -54,7 +44,7 @@ FlashSession::FlashSession(const FlashOptions& options, FlashReporter& reporter,
                            SessionEndWindow& sessionEnd)
     : m_options(options), m_reporter(reporter), m_interrupt(interrupt), m_sessionEnd(sessionEnd),
       m_run(ToWide(options.image)) {
-    m_facts.path = ToUtf8(FullPath(ToWide(options.image)));
+    m_facts.path = ToUtf8(FullPathOf(ToWide(options.image)));
     m_identity.station = options.station.value_or(ComputerName());
     m_identity.operatorName = options.operatorName.value_or(UserName());
     m_identity.serial = options.serial;
@@ -98,7 +88,7 @@ void FlashSession::ReportRefusal(RunOutcome outcome) {
         break;
     case RunOutcome::SignatureInvalid:
     case RunOutcome::SignerUntrusted:
-        m_reporter.Error("signature file: " + ToUtf8(FullPath(ToWide(m_options.image))) + ".p7s" +
+        m_reporter.Error("signature file: " + ToUtf8(FullPathOf(ToWide(m_options.image))) + ".p7s" +
                          (m_facts.signer ? ", signed by " + *m_facts.signer : ""));
         break;
     default:

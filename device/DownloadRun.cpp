@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "DriverLibrary.h"
+#include "ModulePath.h"
 
 DownloadRun::DownloadRun(std::wstring imagePath) : m_imagePath(std::move(imagePath)) {}
 
@@ -52,18 +53,8 @@ RunOutcome DownloadRun::LoadImage() {
 
 RunOutcome DownloadRun::CheckImage(bool signatureRequired) {
     // The checksum files and the signature lie beside the image: its folder and name come from its full path.
-    std::wstring fullPath(MAX_PATH, L'\0');
-    const DWORD length =
-        GetFullPathNameW(m_imagePath.c_str(), static_cast<DWORD>(fullPath.size()), fullPath.data(), nullptr);
-    if (length >= fullPath.size()) {
-        fullPath.resize(length);
-        GetFullPathNameW(m_imagePath.c_str(), length, fullPath.data(), nullptr);
-    }
-    fullPath.resize(length < fullPath.size() ? length : fullPath.size() - 1);
-    if (fullPath.empty())
-        fullPath = m_imagePath;
-    m_verdict =
-        JudgeImage(fullPath, m_image.bytes.get(), m_image.size, signatureRequired || MachineRequiresSignedImages());
+    m_verdict = JudgeImage(FullPathOf(m_imagePath), m_image.bytes.get(), m_image.size,
+                           signatureRequired || MachineRequiresSignedImages());
     switch (m_verdict.refusal) {
     case ImageRefusal::None:
         return RunOutcome::Ok;
