@@ -57,7 +57,7 @@ RunOutcome DownloadRun::CheckImage(bool signatureRequired) {
                            signatureRequired || MachineRequiresSignedImages());
     switch (m_verdict.refusal) {
     case ImageRefusal::None:
-        return RunOutcome::Ok;
+        break;
     case ImageRefusal::ChecksumMismatch:
         return RunOutcome::ChecksumMismatch;
     case ImageRefusal::SignatureInvalid:
@@ -66,12 +66,12 @@ RunOutcome DownloadRun::CheckImage(bool signatureRequired) {
         return RunOutcome::SignerUntrusted;
     case ImageRefusal::UnsignedButRequired:
         return RunOutcome::UnsignedRefused;
-    case ImageRefusal::SideFileUnreadable:
-        break;
+    case ImageRefusal::ChecksumFileUnreadable:
+        return RunOutcome::ChecksumUnreadable;
+    case ImageRefusal::SignatureFileUnreadable:
+        return RunOutcome::SignatureUnreadable;
     }
-    const std::wstring& file = m_verdict.unreadableFile;
-    const bool signature = file.size() >= 4 && _wcsicmp(file.c_str() + file.size() - 4, L".p7s") == 0;
-    return signature ? RunOutcome::SignatureUnreadable : RunOutcome::ChecksumUnreadable;
+    return RunOutcome::Ok;
 }
 
 RunOutcome DownloadRun::OpenPipe() {

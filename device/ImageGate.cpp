@@ -60,8 +60,11 @@ ImageVerdict JudgeImage(const std::wstring& imagePath, const std::uint8_t* image
     const SideFile imageSums(imagePath + kImageSumsSuffix);
     const SideFile folderSums(folder + kFolderSumsName);
     const SideFile signature(imagePath + kSignatureSuffix);
+    ImageRefusal unreadable = ImageRefusal::None;
     for (const SideFile* file : {&imageSums, &folderSums, &signature}) {
-        if (file->Refuses() && verdict.unreadableFile.empty()) {
+        if (file->Refuses() && unreadable == ImageRefusal::None) {
+            unreadable =
+                file == &signature ? ImageRefusal::SignatureFileUnreadable : ImageRefusal::ChecksumFileUnreadable;
             verdict.unreadableFile = file->path;
             verdict.unreadableTooLarge = file->read == SideFileRead::TooLarge;
         }
@@ -82,8 +85,8 @@ ImageVerdict JudgeImage(const std::wstring& imagePath, const std::uint8_t* image
     if (source == ChecksumSource::FolderSums || source == ChecksumSource::Both)
         verdict.checksumFiles.push_back(folderSums.path);
 
-    if (!verdict.unreadableFile.empty())
-        verdict.refusal = ImageRefusal::SideFileUnreadable;
+    if (unreadable != ImageRefusal::None)
+        verdict.refusal = unreadable;
     else if (verdict.checksum.Refuses())
         verdict.refusal = ImageRefusal::ChecksumMismatch;
     else if (verdict.signature.state == SignatureState::Invalid)

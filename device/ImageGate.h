@@ -13,11 +13,12 @@
 
 enum class ImageRefusal {
     None,
-    ChecksumMismatch,    // a checksum file names the image with another hash or holds none, or the two disagree
-    SignatureInvalid,    // the signature does not verify these bytes, or cannot be decoded
-    SignerUntrusted,     // it verifies, but its signer is neither a trusted certificate nor issued by one
-    UnsignedButRequired, // no signature, and a signature is required
-    SideFileUnreadable,  // a checksum or signature file exists but cannot be read, or is larger than 1 MiB
+    ChecksumMismatch,        // a checksum file names the image with another hash or holds none, or the two disagree
+    SignatureInvalid,        // the signature does not verify these bytes, or cannot be decoded
+    SignerUntrusted,         // it verifies, but its signer is neither a trusted certificate nor issued by one
+    UnsignedButRequired,     // no signature, and a signature is required
+    ChecksumFileUnreadable,  // a checksum file exists but cannot be read, or is larger than 1 MiB
+    SignatureFileUnreadable, // so does the signature file
 };
 
 struct ImageVerdict {
@@ -28,7 +29,7 @@ struct ImageVerdict {
     // The image's SHA-256 in lower-case hex; empty only when the system cannot hash.
     std::string sha256;
     ImageRefusal refusal = ImageRefusal::None;
-    // For SideFileUnreadable: the file, and whether it was only too large.
+    // For either unreadable refusal: the file, and whether it was only too large.
     std::wstring unreadableFile;
     bool unreadableTooLarge = false;
 };

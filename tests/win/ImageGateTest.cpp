@@ -57,8 +57,9 @@ TEST(ImageGate, ChecksumFilesBesideTheImageAndSideFilesThatCannotBeRead) {
     } cases[] = {
         {L"SHA256SUMS", hash + " *прошивка-ä.HDR\n", ImageRefusal::None, ChecksumState::Match},
         {L"Прошивка-Ä.hdr.sha256", std::string(64, 'a'), ImageRefusal::ChecksumMismatch, ChecksumState::Mismatch},
-        {L"Прошивка-Ä.hdr.sha256", std::nullopt, ImageRefusal::SideFileUnreadable, ChecksumState::None},
-        {L"SHA256SUMS", std::string(1024 * 1024 + 1, '#'), ImageRefusal::SideFileUnreadable, ChecksumState::None},
+        {L"Прошивка-Ä.hdr.sha256", std::nullopt, ImageRefusal::ChecksumFileUnreadable, ChecksumState::None},
+        {L"SHA256SUMS", std::string(1024 * 1024 + 1, '#'), ImageRefusal::ChecksumFileUnreadable, ChecksumState::None},
+        {L"Прошивка-Ä.hdr.p7s", std::nullopt, ImageRefusal::SignatureFileUnreadable, ChecksumState::None},
     };
     for (const auto& c : cases) {
         const std::wstring path = PutImage("checked-" + std::to_string(&c - cases), L"Прошивка-Ä.hdr", image);
@@ -72,7 +73,9 @@ TEST(ImageGate, ChecksumFilesBesideTheImageAndSideFilesThatCannotBeRead) {
         EXPECT_EQ(verdict.checksum.state, c.state) << Utf8(c.file);
         EXPECT_EQ(verdict.checksumFiles,
                   c.state == ChecksumState::None ? std::vector<std::wstring>{} : std::vector<std::wstring>{side});
-        EXPECT_EQ(verdict.unreadableFile, c.refusal == ImageRefusal::SideFileUnreadable ? side : L"");
+        const bool unreadable =
+            c.refusal == ImageRefusal::ChecksumFileUnreadable || c.refusal == ImageRefusal::SignatureFileUnreadable;
+        EXPECT_EQ(verdict.unreadableFile, unreadable ? side : L"");
     }
 }
 
