@@ -104,16 +104,8 @@ bool Drive::Checkpoint(const char* name) const {
 }
 
 int Drive::ShowTexts(e2e::ToolProcess& tool, HWND main) const {
-    // A read can go unanswered while the tool's first presence check loads the driver on a busy machine: ask again
-    // until both texts come back, and report what the window holds then.
-    std::string title, status;
-    e2e::WaitUntil([&] {
-        title = e2e::WindowTextUtf8(main);
-        status = e2e::WindowTextUtf8(GetDlgItem(main, IDC_STATUS));
-        return !title.empty() && !status.empty();
-    });
-    Say("title " + title);
-    Say("status " + status);
+    Say("title " + e2e::WindowTextUtf8(main));
+    Say("status " + e2e::WindowTextUtf8(GetDlgItem(main, IDC_STATUS)));
     if (!Checkpoint("texts"))
         return Fail("no answer at checkpoint texts");
     e2e::PostClick(main, IDCANCEL);
