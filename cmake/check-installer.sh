@@ -127,15 +127,18 @@ entry_now=$(entry) || fail "no uninstall entry $key ($view)"
 # until shown_texts_end.
 show_texts() {
     rm -rf "$work/handshake" && mkdir "$work/handshake"
+    # The last start's output goes first: the program started below truncates the file only once it runs, and until
+    # then the loop would read the old checkpoint and texts, or the file as it is being emptied.
+    rm -f "$work/drive.out"
     LC_ALL=$1 wine_run "$drive" --tool "$folder_windows\\$exe" --texts --instance "setup-$$" \
         --handshake "Z:${work//\//\\}\\handshake" >"$work/drive.out" 2>&1 </dev/null &
     drive_pid=$!
     for _ in $(seq 300); do
-        grep -q 'checkpoint texts' "$work/drive.out" && break
+        grep -qs 'checkpoint texts' "$work/drive.out" && break
         kill -0 "$drive_pid" 2>/dev/null || { cat "$work/drive.out"; fail "the installed tool did not show its window"; }
         sleep 0.1
     done
-    grep -q 'checkpoint texts' "$work/drive.out" || fail "the installed tool did not show its window within 30 s"
+    grep -qs 'checkpoint texts' "$work/drive.out" || fail "the installed tool did not show its window within 30 s"
     shown_title=$(sed -n 's/^ostrel-drive: title //p' "$work/drive.out" | tr -d '\r')
     shown_status=$(sed -n 's/^ostrel-drive: status //p' "$work/drive.out" | tr -d '\r')
 }
