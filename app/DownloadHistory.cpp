@@ -44,22 +44,21 @@ void WriteLines(const std::shared_ptr<CDownloadHistory::Queue>& queue) {
     }
 }
 
-// The flasher's words for the same ends, so that a history mixing both reads alike.
 const char* ReasonOf(TransferOutcome outcome, bool closing) {
     switch (outcome) {
     case TransferOutcome::Complete:
         return "";
     case TransferOutcome::HeaderFailed:
-        return "the device did not take the image's header";
+        return RunReason::kHeaderRefused;
     case TransferOutcome::ChunkFailed:
     case TransferOutcome::PartialWrite:
-        return "the device stopped taking data (unplugged?) before the whole image was sent";
+        return RunReason::kTransferBroken;
     case TransferOutcome::ImageTooShort:
-        return "the file is shorter than 1028 bytes: not a firmware image";
+        return RunReason::kImageTooShort;
     case TransferOutcome::Stopped:
         break;
     }
-    return closing ? "stopped by closing the window" : "the device took no data for 30 seconds";
+    return closing ? "stopped by closing the window" : RunReason::kTransferStalled;
 }
 
 } // namespace

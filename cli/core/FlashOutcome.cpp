@@ -1,6 +1,8 @@
 // How a flash attempt or a session ends.
 #include "FlashOutcome.h"
 
+#include "RunRecord.h"
+
 namespace {
 
 struct EndFacts {
@@ -12,8 +14,7 @@ struct EndFacts {
 
 constexpr EndFacts kEnds[] = {
     {FlashEnd::Written, ExitCode::kOk, "ok", ""},
-    {FlashEnd::ImageTooShort, ExitCode::kNotAnImage, "refused",
-     "the file is shorter than 1028 bytes: not a firmware image"},
+    {FlashEnd::ImageTooShort, ExitCode::kNotAnImage, "refused", RunReason::kImageTooShort},
     {FlashEnd::ImageTooLarge, ExitCode::kNotAnImage, "refused", "the file is too large for a firmware image"},
     {FlashEnd::NotAnImage, ExitCode::kNotAnImage, "refused",
      "the file is not an Ostrel firmware image (its header does not start with \"$\")"},
@@ -38,10 +39,9 @@ constexpr EndFacts kEnds[] = {
     {FlashEnd::PipeRefused, ExitCode::kNoDevice, "refused", "the device's pipe cannot be opened"},
     {FlashEnd::DeviceBusy, ExitCode::kTryAgainLater, "refused",
      "Another copy of the tool is writing to the device. Wait until it has finished."},
-    {FlashEnd::HeaderRefused, ExitCode::kTransferFailed, "failed", "the device did not take the image's header"},
-    {FlashEnd::TransferBroken, ExitCode::kTransferFailed, "failed",
-     "the device stopped taking data (unplugged?) before the whole image was sent"},
-    {FlashEnd::TransferStalled, ExitCode::kTransferFailed, "failed", "the device took no data for 30 seconds"},
+    {FlashEnd::HeaderRefused, ExitCode::kTransferFailed, "failed", RunReason::kHeaderRefused},
+    {FlashEnd::TransferBroken, ExitCode::kTransferFailed, "failed", RunReason::kTransferBroken},
+    {FlashEnd::TransferStalled, ExitCode::kTransferFailed, "failed", RunReason::kTransferStalled},
     {FlashEnd::Interrupted, ExitCode::kInterrupted, "interrupted",
      "stopped by Ctrl+C, Ctrl+Break or closing the console"},
     {FlashEnd::LogUnwritable, ExitCode::kTransferFailed, "failed", "the log file cannot be written"},
