@@ -18,7 +18,7 @@ enum class ImageRefusal {
     SignerUntrusted,         // it verifies, but its signer is neither a trusted certificate nor issued by one
     UnsignedButRequired,     // no signature, and a signature is required
     ChecksumFileUnreadable,  // a checksum file exists but cannot be read, or is larger than 1 MiB
-    SignatureFileUnreadable, // so does the signature file
+    SignatureFileUnreadable, // the signature file exists but cannot be read, or is larger than 1 MiB
 };
 
 struct ImageVerdict {
