@@ -9,6 +9,7 @@
 #include "AttemptLog.h"
 #include "JsonLine.h"
 #include "RunLog.h"
+#include "VerdictFacts.h"
 #include "version.h"
 
 struct CDownloadHistory::Queue {

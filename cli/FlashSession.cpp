@@ -9,6 +9,7 @@
 #include "LogHistory.h"
 #include "RunLog.h"
 #include "TransferWorker.h"
+#include "VerdictFacts.h"
 #include "version.h"
 
 namespace {

@@ -1,0 +1,24 @@
+// The machine policy: the values that Group Policy sets for the tool under one key of HKEY_LOCAL_MACHINE, read in the
+// 64-bit view (where the policy is set on 64-bit Windows, also for this 32-bit program). Every value the programs
+// read is named here.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+namespace MachinePolicy {
+
+inline constexpr wchar_t kKey[] = L"SOFTWARE\\Policies\\Corvane\\Ostrel update";
+// A DWORD: other than 0, only images with a valid signature from a trusted signer are written.
+inline constexpr wchar_t kRequireSignedImages[] = L"RequireSignedImages";
+// A folder (a share) that gathers every station's log.
+inline constexpr wchar_t kLogFolder[] = L"LogFolder";
+
+// The value `name` when it is a DWORD.
+std::optional<DWORD> Dword(const wchar_t* name);
+// The value `name` when it is text (REG_SZ or REG_EXPAND_SZ, as written), without its terminating zeros.
+std::optional<std::wstring> Text(const wchar_t* name);
+
+} // namespace MachinePolicy
