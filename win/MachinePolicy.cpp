@@ -1,6 +1,8 @@
 // The machine policy's values, read from the registry's 64-bit view.
 #include "MachinePolicy.h"
 
+#include <algorithm>
+#include <cwchar>
 #include <vector>
 
 #include "Handle.h"
@@ -32,6 +34,16 @@ std::optional<RawValue> Read(const wchar_t* name) {
     return value;
 }
 
+std::optional<std::wstring> TextOf(const std::optional<RawValue>& value) {
+    if (!value || (value->type != REG_SZ && value->type != REG_EXPAND_SZ))
+        return std::nullopt;
+    // A registry string need not end with its zero, and may hold more than one.
+    std::wstring text(reinterpret_cast<const wchar_t*>(value->bytes.data()), value->bytes.size() / sizeof(wchar_t));
+    while (!text.empty() && text.back() == L'\0')
+        text.pop_back();
+    return text;
+}
+
 } // namespace
 
 std::optional<DWORD> Dword(const wchar_t* name) {
@@ -44,13 +56,24 @@ std::optional<DWORD> Dword(const wchar_t* name) {
 }
 
 std::optional<std::wstring> Text(const wchar_t* name) {
+    return TextOf(Read(name));
+}
+
+std::optional<std::wstring> Folder(const wchar_t* name) {
     const std::optional<RawValue> value = Read(name);
-    if (!value || (value->type != REG_SZ && value->type != REG_EXPAND_SZ))
+    std::optional<std::wstring> text = TextOf(value);
+    if (text && value->type == REG_EXPAND_SZ) {
+        const DWORD length = ExpandEnvironmentStringsW(text->c_str(), nullptr, 0);
+        std::wstring expanded(length, L'\0');
+        if (length == 0 || ExpandEnvironmentStringsW(text->c_str(), expanded.data(), length) == 0)
+            return std::nullopt;
+        expanded.resize(wcslen(expanded.c_str()));
+        text = std::move(expanded);
+    }
+    while (text && !text->empty() && (text->back() == L'\\' || text->back() == L'/'))
+        text->pop_back();
+    if (!text || text->empty())
         return std::nullopt;
-    // A registry string need not end with its zero, and may hold more than one.
-    std::wstring text(reinterpret_cast<const wchar_t*>(value->bytes.data()), value->bytes.size() / sizeof(wchar_t));
-    while (!text.empty() && text.back() == L'\0')
-        text.pop_back();
     return text;
 }
 

@@ -20,5 +20,8 @@ inline constexpr wchar_t kLogFolder[] = L"LogFolder";
 std::optional<DWORD> Dword(const wchar_t* name);
 // The value `name` when it is text (REG_SZ or REG_EXPAND_SZ, as written), without its terminating zeros.
 std::optional<std::wstring> Text(const wchar_t* name);
+// The value `name` as a folder: text, with the environment's variables of a REG_EXPAND_SZ expanded (such as
+// %ProgramData%) and its trailing separators removed; nothing when it is absent, no text, or empty.
+std::optional<std::wstring> Folder(const wchar_t* name);
 
 } // namespace MachinePolicy
