@@ -15,6 +15,12 @@ inline constexpr wchar_t kKey[] = L"SOFTWARE\\Policies\\Corvane\\Ostrel update";
 inline constexpr wchar_t kRequireSignedImages[] = L"RequireSignedImages";
 // A folder (a share) that gathers every station's log.
 inline constexpr wchar_t kLogFolder[] = L"LogFolder";
+// Text: where the vendor's catalog is (a URL or a folder); empty text turns catalogs off (no network at all).
+inline constexpr wchar_t kCatalog[] = L"Catalog";
+// Text: the catalog's channel whose newest image is offered (without it: stable).
+inline constexpr wchar_t kChannel[] = L"Channel";
+// A folder (a share): the firmware mirror, in place of the user's own.
+inline constexpr wchar_t kFirmwareFolder[] = L"FirmwareFolder";
 
 // The value `name` when it is a DWORD.
 std::optional<DWORD> Dword(const wchar_t* name);
