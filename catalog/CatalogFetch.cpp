@@ -18,6 +18,8 @@ namespace {
 constexpr std::size_t kBlockSize = 1024 * 1024;
 constexpr DWORD kPatienceMs = 30000;
 constexpr std::uint64_t kLeastBytesPerSecond = 1024;
+// WSAETIMEDOUT: Wine's WinHTTP passes the socket's timeout on as it is, where Windows gives ERROR_WINHTTP_TIMEOUT.
+constexpr DWORD kSocketTimedOut = 10060;
 
 // How long a stage may go without progress, and the span the least average rate is judged over. Tests shorten it
 // through the environment so that a stalled server is abandoned in moments, not half a minute.
@@ -34,6 +36,7 @@ struct WinHttp {
     decltype(&::WinHttpSendRequest) SendRequest = nullptr;
     decltype(&::WinHttpReceiveResponse) ReceiveResponse = nullptr;
     decltype(&::WinHttpQueryHeaders) QueryHeaders = nullptr;
+    decltype(&::WinHttpQueryDataAvailable) QueryDataAvailable = nullptr;
     decltype(&::WinHttpReadData) ReadData = nullptr;
     decltype(&::WinHttpCloseHandle) CloseHandle = nullptr;
     decltype(&::WinHttpCrackUrl) CrackUrl = nullptr;
@@ -59,6 +62,7 @@ const WinHttp& Http() {
             Bind(h.module, "WinHttpSendRequest", h.SendRequest) &&
             Bind(h.module, "WinHttpReceiveResponse", h.ReceiveResponse) &&
             Bind(h.module, "WinHttpQueryHeaders", h.QueryHeaders) && Bind(h.module, "WinHttpReadData", h.ReadData) &&
+            Bind(h.module, "WinHttpQueryDataAvailable", h.QueryDataAvailable) &&
             Bind(h.module, "WinHttpCloseHandle", h.CloseHandle) && Bind(h.module, "WinHttpCrackUrl", h.CrackUrl) &&
             Bind(h.module, "WinHttpSetTimeouts", h.SetTimeouts) &&
             Bind(h.module, "WinHttpGetIEProxyConfigForCurrentUser", h.GetIEProxyConfig) &&
@@ -92,6 +96,7 @@ std::string ErrorText(DWORD error) {
     case ERROR_WINHTTP_CANNOT_CONNECT:
         return "the connection is refused";
     case ERROR_WINHTTP_TIMEOUT:
+    case kSocketTimedOut:
         return "nothing received for " + std::to_string((PatienceMs() + 999) / 1000) + " s";
     case ERROR_WINHTTP_CONNECTION_ERROR:
         return "the connection was broken";
@@ -258,8 +263,14 @@ FetchResult FetchWeb(const std::wstring& url, std::uint64_t limit, FetchSink& si
     Receiver receiver(limit, sink, what);
     const std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[kBlockSize]);
     for (;;) {
+        // Only what has arrived is asked for: a read of a whole block would wait for the block to fill, however
+        // slowly the server sends it, and so escape the least-rate check.
+        DWORD available = 0;
         DWORD read = 0;
-        if (!h.ReadData(request.Get(), block.get(), static_cast<DWORD>(kBlockSize), &read)) {
+        if (!h.QueryDataAvailable(request.Get(), &available) ||
+            (available > 0 &&
+             !h.ReadData(request.Get(), block.get(),
+                         static_cast<DWORD>(available < kBlockSize ? available : kBlockSize), &read))) {
             Receiver::Stop(result, FetchStatus::Unreachable, "reading " + what + ": " + ErrorText(GetLastError()));
             return result;
         }

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "CatalogCommands.h"
 #include "ConsoleInterrupt.h"
 #include "ConsoleOutput.h"
 #include "FlashSession.h"
@@ -25,7 +26,7 @@ int wmain(int argc, wchar_t** argv) {
         output.Err("ostrel-flash: " + parsed.error + " (see ostrel-flash --help)\n");
         return ExitCode::kUsage;
     }
-    const FlashOptions& options = parsed.options;
+    FlashOptions options = parsed.options;
     if (options.mode == FlashMode::Help) {
         output.Out(kFlashUsage);
         return ExitCode::kOk;
@@ -35,12 +36,17 @@ int wmain(int argc, wchar_t** argv) {
         return ExitCode::kOk;
     }
 
+    FlashReporter reporter(output, {options.json, options.quiet, output.OutIsConsole()});
+    // Before Ctrl+C is taken over: until a device is written, it simply ends the program.
+    if (options.UsesCatalog()) {
+        if (const std::optional<int> code = CatalogCommands(options, reporter).Run(options))
+            return *code;
+    }
     ConsoleInterrupt interrupt;
     interrupt.Install();
     SessionEndWindow sessionEnd;
     if (options.mode == FlashMode::Flash)
         sessionEnd.Start();
-    FlashReporter reporter(output, {options.json, options.quiet, output.OutIsConsole()});
     FlashSession session(options, reporter, interrupt, sessionEnd);
     const int code = options.mode == FlashMode::Info      ? session.Info()
                      : options.mode == FlashMode::History ? session.History()

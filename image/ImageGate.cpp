@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "AnsiText.h"
+#include "CatalogBeside.h"
 #include "Handle.h"
 #include "MachinePolicy.h"
 #include "ModulePath.h"
@@ -37,6 +38,25 @@ struct SideFile {
     std::optional<std::string> Text() const { return read == SideFileRead::Read ? std::optional(bytes) : std::nullopt; }
     bool Refuses() const { return read == SideFileRead::Unreadable || read == SideFileRead::TooLarge; }
 };
+
+// A trusted catalog that lists the image counts as a checksum file, and as its signature when it has none of its own.
+void ApplyCatalog(ImageVerdict& verdict, const CatalogVouch& vouch) {
+    if (!vouch.listed || verdict.checksum.Refuses())
+        return;
+    verdict.checksumFiles.push_back(vouch.catalogPath);
+    if (!vouch.matches) {
+        verdict.checksum.state = ChecksumState::Mismatch;
+        return;
+    }
+    verdict.imageVersion = vouch.version;
+    if (verdict.checksum.state == ChecksumState::None)
+        verdict.checksum.state = ChecksumState::Match;
+    if (verdict.signature.state == SignatureState::None) {
+        verdict.signature.state = SignatureState::Valid;
+        verdict.signature.signer = vouch.signer;
+        verdict.signedByCatalog = true;
+    }
+}
 
 } // namespace
 
@@ -76,6 +96,8 @@ ImageVerdict JudgeImage(const std::wstring& imagePath, const std::uint8_t* image
         verdict.checksumFiles.push_back(imageSums.path);
     if (source == ChecksumSource::FolderSums || source == ChecksumSource::Both)
         verdict.checksumFiles.push_back(folderSums.path);
+    ApplyCatalog(verdict, JudgeCatalogBeside(folder, WideToUtf8(imagePath.substr(folder.size())), imageSize,
+                                             verdict.sha256, trustedFolder, SameFileName));
 
     if (unreadable != ImageRefusal::None)
         verdict.refusal = unreadable;

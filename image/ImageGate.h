@@ -31,19 +31,22 @@ struct ImageVerdict {
     // For either unreadable refusal: the file, and whether it was only too large.
     std::wstring unreadableFile;
     bool unreadableTooLarge = false;
+    // A trusted catalog beside the image lists it: its version there, and whether its signature is the catalog's.
+    std::string imageVersion;
+    bool signedByCatalog = false;
 };
 
 // The folder `trusted` beside the program, with its trailing separator; empty if the program's path is unknown.
 std::wstring TrustedCertificateFolder();
 
 // Judges the image at `imagePath` (full path), whose bytes are `image`: reads `<image>.sha256` and `SHA256SUMS` in
-// its folder and `<image>.p7s`, hashes the bytes once, and verifies the signature against the certificates in
-// `trustedFolder`. The refusal is the first of: a side file that cannot be read, a checksum that refuses, a signature
-// that does not verify, an untrusted signer, no signature where `signatureRequired`.
+// its folder, `<image>.p7s` and a signed `catalog.json` that lists the image, hashes the bytes once, and verifies the
+// signature against the certificates in `trustedFolder`. The refusal is the first of: a side file that cannot be read,
+// a checksum that refuses, a signature that does not verify, an untrusted signer, no signature where
+// `signatureRequired`.
 ImageVerdict JudgeImage(const std::wstring& imagePath, const std::uint8_t* image, std::size_t imageSize,
                         bool signatureRequired, const std::wstring& trustedFolder = TrustedCertificateFolder());
 
 // True when the machine's policy (HKLM\SOFTWARE\Policies\Corvane\Ostrel update, RequireSignedImages, a DWORD other
 // than 0, read in the 64-bit view) accepts only images with a valid, trusted signature.
 bool MachineRequiresSignedImages();
-

@@ -25,4 +25,7 @@ void AddVerdictFacts(ImageFacts& facts, const ImageVerdict& verdict) {
     facts.signature = kSignatureStates[static_cast<int>(verdict.signature.state)];
     if (!verdict.signature.signer.empty())
         facts.signer = verdict.signature.signer;
+    facts.signedByCatalog = verdict.signedByCatalog;
+    if (!verdict.imageVersion.empty())
+        facts.imageVersion = verdict.imageVersion;
 }

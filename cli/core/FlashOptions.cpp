@@ -3,12 +3,15 @@
 #include "FlashOptions.h"
 
 #include "BoardSerial.h"
+#include "CatalogFile.h"
 #include "JsonLine.h"
 
 const char kFlashUsage[] = R"(Usage:
   ostrel-flash [options] IMAGE.hdr
   ostrel-flash --info [--json] [--require-signature] IMAGE.hdr
   ostrel-flash --history [--log=FILE] [--serial=TEXT] [--json]
+  ostrel-flash [options] --latest | --image-version=V
+  ostrel-flash --list [--json] | --sync[=FOLDER]   [--catalog=URL|FOLDER] [--channel=NAME]
   ostrel-flash --help | --version
 
 Writes a firmware image into a Corvane Ostrel device attached by USB.
@@ -34,14 +37,22 @@ Writes a firmware image into a Corvane Ostrel device attached by USB.
                         flash a board again that the log shows flashed with this image already
       --history         summarize the log (--log, else this computer's default log) per image and per day;
                         with --serial, every attempt for that board, newest first
+      --latest          in place of IMAGE.hdr: the newest image of the catalog's channel, from the firmware
+                        mirror, fetched and verified first if it is not there
+      --image-version=V the catalog's image of version V (older ones too) in place of IMAGE.hdr
+      --list            the catalog's images: version, channel, released, size, in the mirror or not
+      --sync[=FOLDER]   refresh the mirror (or FOLDER) with the catalog and its channel's newest image; no
+                        device is touched
+      --catalog=URL|FOLDER  where catalog.json is (else the machine policy Catalog, else the vendor's)
+      --channel=NAME    the catalog's channel (else the machine policy Channel, else stable)
   -h, --help            show this text
       --version         show the version
 
 Exit status: 0 every download wrote the whole image; 64 usage error; 65 not a usable image, or a board
 already flashed with it; 66 the image file cannot be opened or read; 69 no device, driver library missing or
-incomplete, or the device's pipe cannot be opened; 74 a transfer failed (or the log cannot be written); 75
+incomplete, the device's pipe cannot be opened, or a catalog or image cannot be fetched and is not in the mirror; 74 a transfer failed (or the log cannot be written); 75
 another copy of the tool is writing to a device; 77 the image's signer is not trusted, or it is not signed
-where a signature is required; 130 stopped by Ctrl+C, Ctrl+Break, closing the console or the end of the
+where a signature is required, or catalogs are turned off by the machine policy; 130 stopped by Ctrl+C, Ctrl+Break, closing the console or the end of the
 session.
 )";
 
@@ -86,6 +97,7 @@ private:
     bool SetImage(const std::u16string& path);
     bool SetName(const std::string& name, const std::u16string& value, std::optional<std::string>& field);
     bool SetSerial(const std::u16string& value);
+    bool SetCatalogOption(const std::u16string& name, const std::optional<std::u16string>& value);
     // What each mode allows besides its own options; false with the error when the options do not fit together.
     bool CheckCombination();
     bool Fail(const std::string& error) {
@@ -127,6 +139,14 @@ bool Parser::CheckCombination() {
     const FlashOptions& options = m_parsed.options;
     const bool flashes = options.wait || options.repeat || options.scan || options.allowRepeatSerial ||
                          options.station || options.operatorName;
+    const bool catalogImage = options.latest || options.imageVersion;
+    if (options.mode == FlashMode::List || options.mode == FlashMode::Sync) {
+        if (m_haveImage || catalogImage || flashes || !options.logPath.empty() || options.serial)
+            return Fail("--list and --sync take only --catalog, --channel, --json and --quiet");
+        return true;
+    }
+    if ((options.catalog || options.channel) && !catalogImage)
+        return Fail("--catalog and --channel need --latest, --image-version, --list or --sync");
     if (options.mode == FlashMode::History) {
         if (m_haveImage)
             return Fail("--history takes no image");
@@ -134,7 +154,11 @@ bool Parser::CheckCombination() {
             return Fail("--history takes only --log, --serial and --json");
         return true;
     }
-    if (!m_haveImage)
+    if (options.latest && options.imageVersion)
+        return Fail("--latest and --image-version exclude each other");
+    if (m_haveImage && catalogImage)
+        return Fail("an image file and --latest or --image-version exclude each other");
+    if (!m_haveImage && !catalogImage)
         return Fail("no image file given");
     if (options.mode == FlashMode::Info && (flashes || !options.logPath.empty() || options.serial))
         return Fail("--info takes only --json and --require-signature besides the image");
@@ -158,7 +182,7 @@ bool Parser::Long(const std::u16string& arg) {
     const bool takesNoValue = name == u"--repeat" || name == u"--json" || name == u"--quiet" || name == u"--info" ||
                               name == u"--help" || name == u"--version" || name == u"--scan" ||
                               name == u"--allow-repeat-serial" || name == u"--history" ||
-                              name == u"--require-signature";
+                              name == u"--require-signature" || name == u"--latest" || name == u"--list";
     if (takesNoValue && value)
         return Fail(Narrow(name) + " takes no value");
     std::u16string text;
@@ -177,8 +201,14 @@ bool Parser::Long(const std::u16string& arg) {
         return TakeValue("--operator", value, text) && SetName("--operator", text, options.operatorName);
     if (name == u"--serial")
         return TakeValue("--serial", value, text) && SetSerial(text);
+    if (name == u"--catalog" || name == u"--channel" || name == u"--image-version" || name == u"--sync")
+        return SetCatalogOption(name, value);
     if (name == u"--repeat")
         options.repeat = true;
+    else if (name == u"--latest")
+        options.latest = true;
+    else if (name == u"--list")
+        options.mode = FlashMode::List;
     else if (name == u"--scan")
         options.scan = true;
     else if (name == u"--allow-repeat-serial")
@@ -279,6 +309,32 @@ bool Parser::SetSerial(const std::u16string& value) {
     if (!problem.empty())
         return Fail("--serial: \"" + Narrow(value) + "\" is not a serial: " + problem);
     m_parsed.options.serial = serial;
+    return true;
+}
+
+bool Parser::SetCatalogOption(const std::u16string& name, const std::optional<std::u16string>& value) {
+    FlashOptions& options = m_parsed.options;
+    // The folder is optional, so it is only ever attached (--sync=FOLDER): a separate word would be an image.
+    if (name == u"--sync") {
+        options.mode = FlashMode::Sync;
+        if (value && value->empty())
+            return Fail("--sync= needs a folder");
+        options.mirror = value;
+        return true;
+    }
+    std::u16string text;
+    if (!TakeValue(Narrow(name), value, text))
+        return false;
+    if (text.empty())
+        return Fail(Narrow(name) + " needs a value");
+    if (name == u"--catalog")
+        options.catalog = text;
+    else if (name == u"--channel")
+        options.channel = Utf16ToUtf8(text);
+    else if (IsDottedVersion(Utf16ToUtf8(text)))
+        options.imageVersion = Utf16ToUtf8(text);
+    else
+        return Fail("--image-version: \"" + Narrow(text) + "\" is not a version of dotted numbers");
     return true;
 }
 

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-enum class FlashMode { Flash, Info, History, Help, Version };
+// List: the catalog's images (--list); Sync: the mirror refreshed, no device touched (--sync).
+enum class FlashMode { Flash, Info, History, Help, Version, List, Sync };
 
 // Paths stay in UTF-16 as they came, so that any file name the system allows reaches the file functions intact.
 struct FlashOptions {
@@ -31,6 +32,15 @@ struct FlashOptions {
     // Ask for each board's serial on standard input before its download.
     bool scan = false;
     bool allowRepeatSerial = false;
+    // The vendor's catalog: where it is (--catalog), its channel (--channel), and the image it gives in place of a
+    // path (--latest, --image-version); --sync's folder as the mirror.
+    std::optional<std::u16string> catalog;
+    std::optional<std::string> channel;
+    bool latest = false;
+    std::optional<std::string> imageVersion;
+    std::optional<std::u16string> mirror;
+
+    bool UsesCatalog() const { return latest || imageVersion || mode == FlashMode::List || mode == FlashMode::Sync; }
 };
 
 // The options, or a plain-English error (for a usage error) when the arguments are not understood.

@@ -45,7 +45,10 @@ JsonLine& AddImageFields(JsonLine& line, const ImageFacts& facts) {
         line.AddNull("marker").AddNull("port").AddNull("kind").AddNull("kind_name").AddNull("date");
     }
     line.Add("sha256", facts.sha256);
-    return line.Add("checksum", facts.checksum).Add("signature", facts.signature).Add("signer", facts.signer);
+    line.Add("checksum", facts.checksum).Add("signature", facts.signature).Add("signer", facts.signer);
+    if (facts.imageVersion)
+        line.Add("image_version", *facts.imageVersion);
+    return line;
 }
 
 std::string InfoText(const ImageFacts& facts) {
@@ -67,6 +70,8 @@ std::string InfoText(const ImageFacts& facts) {
         text += "payload  " + std::to_string(*payload) + " bytes\n";
     if (facts.sha256)
         text += "sha256   " + *facts.sha256 + "\n";
+    if (facts.imageVersion)
+        text += "version  " + *facts.imageVersion + " (catalog)\n";
     if (facts.checksum) {
         text += "checksum: ";
         if (*facts.checksum == "match")
@@ -80,7 +85,8 @@ std::string InfoText(const ImageFacts& facts) {
     if (facts.signature) {
         text += "signature: ";
         if (*facts.signature == "valid")
-            text += "valid, signed by " + facts.signer.value_or("?");
+            text += std::string(facts.signedByCatalog ? "valid (catalog)" : "valid") + ", signed by " +
+                    facts.signer.value_or("?");
         else if (*facts.signature == "untrusted")
             text += "not trusted, signed by " + facts.signer.value_or("?");
         else

@@ -21,6 +21,9 @@ struct ImageFacts {
     std::string checksumFiles;
     std::optional<std::string> signature;
     std::optional<std::string> signer;
+    // The signature is that of a trusted catalog beside the image, which gives its version.
+    bool signedByCatalog = false;
+    std::optional<std::string> imageVersion;
 };
 
 // "e-flash", "serial flash", "NAND flash" or "unknown".

@@ -53,6 +53,7 @@ std::vector<RunRecord> ReadRunRecords(std::string_view text) {
         if (const auto size = JsonNumberMember(object, "size"); size && *size <= 0xFFFFFFFFu)
             record.image.size = static_cast<std::uint32_t>(*size);
         record.image.sha256 = JsonStringMember(object, "sha256");
+        record.image.imageVersion = JsonStringMember(object, "image_version");
         record.device = static_cast<std::uint32_t>(JsonNumberMember(object, "device").value_or(0));
         record.result = textOf("result");
         record.reason = textOf("reason");
