@@ -15,6 +15,7 @@
 #include "MessageBox.h"
 #include "ModulePath.h"
 #include "PaintDC.h"
+#include "TextPlaceholders.h"
 #include "TransferMessages.h"
 #include "resource.h"
 
@@ -39,6 +40,7 @@ const MessageMapEntry<CLumetraDlg> CLumetraDlg::kMessageMap[] = {
     {WM_DROPFILES, 0, 0, Crack<&CLumetraDlg::OnDropFiles>::Call},
     {WM_APP_TRANSFER_PROGRESS, 0, 0, Crack<&CLumetraDlg::OnTransferProgress>::Call},
     {WM_APP_TRANSFER_END, 0, 0, Crack<&CLumetraDlg::OnTransferEnd>::Call},
+    {WM_APP_FIRMWARE_READY, 0, 0, Crack<&CLumetraDlg::OnFirmwareReady>::Call},
     {WM_QUERYENDSESSION, 0, 0, Crack<&CLumetraDlg::OnQueryEndSession>::Call},
 };
 
@@ -91,7 +93,17 @@ BOOL CLumetraDlg::OnInitDialog() {
     SetTimer(kPresenceTimer, kFirstPresenceCheckMs);
     // Set here rather than in the template, whose styles stay as they are.
     AcceptDroppedFiles(m_hWnd);
+    m_firmware.Start(m_hWnd);
     return TRUE;
+}
+
+void CLumetraDlg::OnFirmwareReady(UINT, LPARAM) {
+    const std::optional<CFirmwareNotice::Ready> ready = m_firmware.Take();
+    // Only while idle and before any download: the line must never hide a run's result.
+    if (!ready || m_phase != RunPhase::Idle || !m_imagePath.empty())
+        return;
+    SetDlgItemText(IDC_RESULT, Utf8ToWide(FillPlaceholders(WideToUtf8(TextOf(Text::kFirmwareReady)),
+                                                           {{"version", ready->version}, {"date", ready->date}})));
 }
 
 void CLumetraDlg::OnPaint() {
@@ -265,7 +277,7 @@ void CLumetraDlg::OnDownload() {
         return;
     m_phase = RunPhase::Starting;
     std::wstring path;
-    const bool chosen = ChooseFileToOpen(m_hWnd, kImageFilter, path);
+    const bool chosen = ChooseFileToOpen(m_hWnd, kImageFilter, path, m_firmware.MirrorFolder());
     // The window may have been closed while the dialog was open.
     if (m_phase == RunPhase::Starting) {
         if (chosen)

@@ -8,6 +8,7 @@
 #include "Dialog.h"
 #include "DownloadHistory.h"
 #include "DownloadRun.h"
+#include "FirmwareNotice.h"
 #include "GradientProgressCtrl.h"
 #include "MessageMap.h"
 #include "TaskbarButton.h"
@@ -62,6 +63,8 @@ private:
     void ShowTransferProgress();
     void OnTransferProgress(UINT position, LPARAM);
     void OnTransferEnd(UINT outcome, LPARAM);
+    // The start-up refresh found the channel's newest image in the mirror, not yet written here.
+    void OnFirmwareReady(UINT, LPARAM);
     // The end of a run, handled once: from the worker's end message, or from the run's timer when that message
     // never came.
     void FinishRun();
@@ -117,6 +120,7 @@ private:
     // The one run, from its start until its end has been handled.
     std::unique_ptr<DownloadRun> m_run;
     CDownloadHistory m_history;
+    CFirmwareNotice m_firmware;
     // The run's progress line: its text with placeholders, the rate measured so far, and the text shown.
     std::string m_progressFormat;
     RateWindow m_progressRate;

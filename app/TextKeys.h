@@ -56,10 +56,14 @@ inline constexpr TextId kSignatureRefused{
 inline constexpr TextId kUnsignedRefused{TextKey::kExtraSection, "10",
                                          "This computer accepts only signed images, and this image is not signed."};
 inline constexpr TextId kProgressName{TextKey::kExtraSection, "11", "Progress"};
+inline constexpr TextId kFirmwareReady{TextKey::kExtraSection, "12",
+                                       "Firmware {version} of {date} is ready: press Download to write it."};
 
 // Every text of our own, for the check that the English table says the same.
-inline constexpr const TextId* kAll[] = {
-    &kTransferFailed,   &kConfirmCloseDuringTransfer, &kTransferProgress, &kDropOneImage,     &kNoResponseOnClose,
-    &kAnotherRunWrites, &kShutdownDuringTransfer,     &kChecksumMismatch, &kSignatureRefused, &kUnsignedRefused,
-    &kProgressName};
+inline constexpr const TextId* kAll[] = {&kTransferFailed,         &kConfirmCloseDuringTransfer,
+                                         &kTransferProgress,       &kDropOneImage,
+                                         &kNoResponseOnClose,      &kAnotherRunWrites,
+                                         &kShutdownDuringTransfer, &kChecksumMismatch,
+                                         &kSignatureRefused,       &kUnsignedRefused,
+                                         &kProgressName,           &kFirmwareReady};
 } // namespace Text

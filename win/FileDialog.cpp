@@ -28,7 +28,7 @@ private:
 };
 } // namespace
 
-bool ChooseFileToOpen(HWND owner, const char* filter, std::wstring& path) {
+bool ChooseFileToOpen(HWND owner, const char* filter, std::wstring& path, const std::wstring& initialFolder) {
     using GetOpenFileNameFunction = BOOL(WINAPI*)(OPENFILENAMEW*);
     static const auto getOpenFileName = SystemFunction<GetOpenFileNameFunction>(L"comdlg32.dll", "GetOpenFileNameW");
     if (!getOpenFileName)
@@ -48,6 +48,8 @@ bool ChooseFileToOpen(HWND owner, const char* filter, std::wstring& path) {
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
+    if (!initialFolder.empty())
+        dialog.lpstrInitialDir = initialFolder.c_str();
     // No OFN_EXPLORER: without a hook or template the system shows its current style anyway.
     dialog.Flags = OFN_FILEMUSTEXIST;
     // The dialog moves the current folder to wherever the user browsed; it is put back, so that nothing the

@@ -58,3 +58,9 @@ std::string ImageLocation(const std::string& catalogLocation, const CatalogEntry
     }
     return catalogLocation + file;
 }
+
+std::string InfoLineDate(const std::string& date) {
+    const bool iso = date.size() == 10 && date[4] == '-' && date[7] == '-' &&
+                     date.find_first_not_of("0123456789-") == std::string::npos;
+    return iso ? date.substr(8, 2) + "/" + date.substr(5, 2) + "/" + date.substr(0, 4) : date;
+}

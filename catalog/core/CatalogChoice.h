@@ -25,6 +25,9 @@ const CatalogEntry* NewestImage(const CatalogFile& catalog, const std::string& c
 // The image of version `version` (2.4 finds 2.4.0), of `channel` when that channel lists it, else of any channel.
 const CatalogEntry* ImageOfVersion(const CatalogFile& catalog, const std::string& version, const std::string& channel);
 
+// A catalog's date ("2026-11-30") as the image info line writes dates ("30/11/2026"); any other text as it is.
+std::string InfoLineDate(const std::string& date);
+
 // Where an entry's file is: `file` itself when it is an http(s) URL, else `file` relative to the folder or URL of
 // the catalog (`catalogLocation`, the location of catalog.json without its name, ending in '/' or '\').
 std::string ImageLocation(const std::string& catalogLocation, const CatalogEntry& entry);

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "MachinePolicy.h"
 
 class ScopedMachinePolicy {
@@ -13,6 +15,16 @@ public:
         if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, MachinePolicy::kKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
                             nullptr, &key, nullptr) == ERROR_SUCCESS) {
             RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+            RegCloseKey(key);
+        }
+    }
+    // A text value (REG_SZ).
+    ScopedMachinePolicy(const wchar_t* name, const std::wstring& text) : m_name(name) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, MachinePolicy::kKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                            nullptr, &key, nullptr) == ERROR_SUCCESS) {
+            RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                           static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
             RegCloseKey(key);
         }
     }

@@ -3,9 +3,10 @@
 # rollback, expired, a newer format, an image with another digest, one longer than listed, a slow and a stalled
 # server, a server that is gone, catalogs turned off by policy) as one table, each leaving the mirror as it was;
 # then --list, the gate trusting the mirror's catalog by path, and --latest written to the emulated device.
-# Usage: catalog-fetch.sh WINE-RUN PREFIX FLASH-EXE DEVSIM-EXE DRIVER-DLL SOURCE-DIR WORK-DIR
+# Last, the window's start-up refresh (a test of win_tests, given the server's URL).
+# Usage: catalog-fetch.sh WINE-RUN PREFIX FLASH-EXE DEVSIM-EXE DRIVER-DLL SOURCE-DIR WORK-DIR WIN-TESTS-EXE
 set -u
-wine_run=$1 prefix=$2 flash=$3 devsim=$4 driver=$5 source=$6 work=$7
+wine_run=$1 prefix=$2 flash=$3 devsim=$4 driver=$5 source=$6 work=$7 win_tests=$8
 
 fail() {
     echo "FAILED: $*" >&2
@@ -132,4 +133,14 @@ wait %2 2>/dev/null
 cmp -s capture.bin <(head -c 20 site/good/fw-3.hdr; tail -c +1025 site/good/fw-3.hdr) ||
     fail "the device did not get the image"
 grep -q '"image_version":"3.0.0"' flash.log || fail "the log line lacks image_version"
+policy delete FirmwareFolder
+
+# The window trusts what lies beside its program: the vendor's certificate, for the test's length only.
+trusted_beside=$(dirname "$win_tests")/trusted
+[ -e "$trusted_beside" ] && fail "$trusted_beside exists already"
+mkdir "$trusted_beside" && cp trusted/vendor.crt "$trusted_beside/"
+OSTREL_TEST_CATALOG_URL="$url/good/" "$wine_run" "$prefix" "$win_tests" --gtest_filter='FirmwareNotice.*' >out 2>err
+code=$?
+rm -rf "$trusted_beside"
+[ $code -eq 0 ] && grep -qF "[  PASSED  ] 1 test." out || fail "the window's start-up refresh"
 echo "catalog-fetch: all cases passed"

@@ -11,7 +11,7 @@ import sys
 LANGUAGES = ("ko", "ja", "zh-CN", "ru", "de", "fr", "es")
 # The tool reads a value into 260 characters, the last one the terminating zero.
 MAX_VALUE_CHARS = 259
-PLACEHOLDERS = {("extra", "3"): ("{done}", "{total}", "{rate}", "{left}")}
+PLACEHOLDERS = {("extra", "3"): ("{done}", "{total}", "{rate}", "{left}"), ("extra", "12"): ("{version}", "{date}")}
 
 
 def parse(text):

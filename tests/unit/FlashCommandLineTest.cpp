@@ -149,3 +149,38 @@ TEST(FlashCommandLine, ProgressShowsBarPercentBytesRateAndTimeLeft) {
 }
 
 } // namespace
+
+TEST(FlashCommandLine, CatalogOptionsTakeThePlaceOfAnImageAndCombineWithASession) {
+    const struct {
+        std::vector<std::u16string> args;
+        std::string error; // empty: parsed
+    } cases[] = {
+        {{u"--latest", u"--repeat", u"--scan", u"--log=x.jsonl", u"--channel=beta"}, ""},
+        {{u"--image-version=2.10", u"--catalog", u"\\\\share\\fw"}, ""},
+        {{u"--info", u"--latest"}, ""},
+        {{u"--list", u"--json"}, ""},
+        {{u"--sync=D:\\mirror", u"--catalog=https://example.invalid/fw/"}, ""},
+        {{u"--latest", u"a.hdr"}, "exclude each other"},
+        {{u"--latest", u"--image-version=1"}, "exclude each other"},
+        {{u"--image-version=2.x"}, "not a version"},
+        {{u"--catalog=x", u"a.hdr"}, "need --latest"},
+        {{u"--list", u"--repeat"}, "--list and --sync take only"},
+        {{u"--sync", u"a.hdr"}, "--list and --sync take only"},
+        {{u"--sync="}, "needs a folder"},
+        {{u"--latest=1"}, "takes no value"},
+    };
+    for (const auto& c : cases) {
+        const ParsedFlashOptions parsed = ParseFlashOptions(c.args);
+        SCOPED_TRACE(Utf16ToUtf8(c.args.front()));
+        if (c.error.empty())
+            EXPECT_EQ(parsed.error, "");
+        else
+            EXPECT_NE(parsed.error.find(c.error), std::string::npos) << parsed.error;
+    }
+    const FlashOptions sync = ParseFlashOptions({u"--sync=D:\\m", u"--channel=beta"}).options;
+    EXPECT_EQ(sync.mode, FlashMode::Sync);
+    EXPECT_TRUE(sync.mirror == u"D:\\m");
+    EXPECT_EQ(sync.channel, "beta");
+    EXPECT_TRUE(ParseFlashOptions({u"--sync"}).options.mirror == std::nullopt);
+    EXPECT_EQ(ParseFlashOptions({u"--image-version", u"2.4"}).options.imageVersion, "2.4");
+}
