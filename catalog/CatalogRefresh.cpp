@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "AnsiText.h"
+#include "BackgroundSink.h"
 #include "CatalogChoice.h"
 #include "CatalogFetch.h"
 #include "FirmwareMirror.h"
@@ -133,8 +134,11 @@ ImageFetch EnsureImage(const CatalogSettings& settings, const CatalogEntry& entr
         result.status = ImageStatus::MirrorUnwritable;
         return result;
     }
-    const FetchResult fetched =
-        FetchFile(Utf8ToWide(ImageLocation(WideToUtf8(settings.location), entry)), entry.size, file);
+    BackgroundSink background(file);
+    FetchResult fetched =
+        FetchFile(Utf8ToWide(ImageLocation(WideToUtf8(settings.location), entry)), entry.size, background);
+    if (!background.Finish() && fetched.status == FetchStatus::Ok)
+        fetched.status = FetchStatus::SinkFailed;
     result.bytes = fetched.bytes;
     result.problem = fetched.problem;
     switch (fetched.status) {

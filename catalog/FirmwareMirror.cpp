@@ -55,10 +55,10 @@ bool MirrorFile::Take(const std::uint8_t* data, std::size_t size) {
 bool MirrorFile::Commit() {
     if (!m_file.IsValid())
         return false;
-    // On disk before its name is: a power cut must not leave a named file with holes.
-    const bool flushed = FlushFileBuffers(m_file.Get()) != 0;
+    // Not flushed to the disk first (that would double the cost of a fetch): a file that a power cut leaves damaged
+    // under its name is found so by the next use, which checks every image's size and SHA-256 before it is taken.
     m_file.Close();
-    if (flushed && MoveFileExW(m_temporary.c_str(), m_path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (MoveFileExW(m_temporary.c_str(), m_path.c_str(), MOVEFILE_REPLACE_EXISTING))
         return true;
     DeleteFileW(m_temporary.c_str());
     return false;
