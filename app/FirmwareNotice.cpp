@@ -1,6 +1,7 @@
 // The refresh thread: the catalog judged, the newest image fetched, the log read for it; the window told by a post.
 #include "FirmwareNotice.h"
 
+#include <exception>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -34,7 +35,7 @@ bool WrittenHere(const std::string& sha256) {
     return false;
 }
 
-void Refresh(HWND window, CatalogSettings settings, std::shared_ptr<CFirmwareNotice::Shared> shared) {
+void Refresh(HWND window, const CatalogSettings& settings, const std::shared_ptr<CFirmwareNotice::Shared>& shared) {
     const CatalogState state = RefreshCatalog(settings, TrustedCertificateFolder());
     const CatalogEntry* newest = state.Usable() ? NewestImage(state.catalog, settings.channel) : nullptr;
     if (!newest || !EnsureImage(settings, *newest).Usable() || WrittenHere(newest->sha256))
@@ -45,6 +46,15 @@ void Refresh(HWND window, CatalogSettings settings, std::shared_ptr<CFirmwareNot
     }
     // Posted, not sent: the window may be closing, and a refresh never waits on it. A window that is gone drops it.
     PostMessageW(window, WM_APP_FIRMWARE_READY, 0, 0);
+}
+
+// The thread's entry: nothing it meets reaches the user, and no exception leaves it.
+void RefreshQuietly(HWND window, CatalogSettings settings, std::shared_ptr<CFirmwareNotice::Shared> shared) {
+    try {
+        Refresh(window, settings, shared);
+    } catch (const std::exception&) {
+        // Out of memory, say: the window simply offers nothing.
+    }
 }
 
 } // namespace
@@ -60,7 +70,7 @@ void CFirmwareNotice::Start(HWND window) {
     // Never joined: a server that does not answer holds the thread for up to a stage's patience, and the window must
     // close at once all the same. The thread keeps what it uses alive; the process's end ends it.
     try {
-        std::thread(Refresh, window, settings, m_shared).detach();
+        std::thread(RefreshQuietly, window, settings, m_shared).detach();
     } catch (const std::system_error&) {
         m_shared.reset();
     }

@@ -1,6 +1,8 @@
 // The catalog's refusals in the flasher's words and exit codes.
 #include "CatalogCommands.h"
 
+#include <algorithm>
+
 #include "AnsiText.h"
 #include "CatalogChoice.h"
 #include "FirmwareMirror.h"
