@@ -9,6 +9,7 @@
 #include "AnsiText.h"
 #include "AttemptLog.h"
 #include "JsonLine.h"
+#include "RunEnds.h"
 #include "RunLog.h"
 #include "VerdictFacts.h"
 #include "version.h"
@@ -46,23 +47,6 @@ void WriteLines(const std::shared_ptr<CDownloadHistory::Queue>& queue) {
     }
 }
 
-const char* ReasonOf(TransferOutcome outcome, bool closing) {
-    switch (outcome) {
-    case TransferOutcome::Complete:
-        return "";
-    case TransferOutcome::HeaderFailed:
-        return RunReason::kHeaderRefused;
-    case TransferOutcome::ChunkFailed:
-    case TransferOutcome::PartialWrite:
-        return RunReason::kTransferBroken;
-    case TransferOutcome::ImageTooShort:
-        return RunReason::kImageTooShort;
-    case TransferOutcome::Stopped:
-        break;
-    }
-    return closing ? "stopped by closing the window" : RunReason::kTransferStalled;
-}
-
 } // namespace
 
 void CDownloadHistory::Started(const DownloadRun& run, const std::wstring& imagePath) {
@@ -88,13 +72,11 @@ void CDownloadHistory::Ended(const TransferWorker& worker, bool closing) {
     m_running = false;
     // The worker has ended: its outcome is final.
     worker.WaitForEnd(INFINITE);
-    const TransferOutcome outcome = worker.Outcome();
+    const RunEnd end = EndOfTransfer(worker.Outcome(), closing ? RunEnd::WindowClosed : RunEnd::TransferStalled);
     RunRecord record = StampedRecord(RunFront::kWindow, OSTREL_VERSION_TEXT);
     record.image = m_image;
-    record.result = outcome == TransferOutcome::Complete             ? RunResult::kOk
-                    : closing && outcome == TransferOutcome::Stopped ? RunResult::kInterrupted
-                                                                     : RunResult::kFailed;
-    record.reason = ReasonOf(outcome, closing);
+    record.result = LogResultOf(end);
+    record.reason = ReasonOf(end);
     record.bytes = worker.BytesSent();
     record.seconds = static_cast<double>(GetTickCount64() - m_startTick) / 1000.0;
     record.rate =

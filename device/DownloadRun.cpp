@@ -114,6 +114,17 @@ TransferOutcome DownloadRun::Finish() {
     return outcome;
 }
 
+bool DownloadRun::Stop(DWORD patienceMs, const std::function<bool()>& whileWaiting) {
+    if (!whileWaiting)
+        return m_worker->StopAndWait(patienceMs);
+    const ULONGLONG asked = GetTickCount64();
+    while (!m_worker->StopAndWait(kStopPollMs)) {
+        if (!whileWaiting() || (patienceMs != INFINITE && GetTickCount64() - asked >= patienceMs))
+            return false;
+    }
+    return true;
+}
+
 void DownloadRun::Abandon() {
     // Not destroyed: its thread still runs on it, and a destructor would wait for that thread without end.
     static_cast<void>(m_worker.release());

@@ -43,6 +43,11 @@ public:
     // Waits for the started worker's end, then lets go of the worker, the pipe and the lock; how the transfer
     // ended. The image stays, so that OpenPipe and Start may follow again (one image, several devices).
     TransferOutcome Finish();
+    // Stops the started worker: asks it to stop and cancels its write, again at every poll, for up to `patienceMs`
+    // (INFINITE: until it ends). `whileWaiting`, when given, is asked at every poll whether to go on waiting. True
+    // when the worker has ended; false when it still runs (a driver that never completes a cancelled write): the
+    // front end then tells the user, and stops again with more patience or abandons the run.
+    bool Stop(DWORD patienceMs, const std::function<bool()>& whileWaiting = nullptr);
     // Lets go of a started worker that did not stop when asked (a driver that never completes a cancelled write):
     // the worker keeps its image and pipe until the process ends, and the lock is released. Nothing may follow.
     void Abandon();
@@ -57,6 +62,9 @@ public:
     const TransferWorker& Worker() const { return *m_worker; }
 
 private:
+    // How often a stop that a front end watches asks it whether to go on waiting.
+    static constexpr DWORD kStopPollMs = 50;
+
     std::wstring m_imagePath;
     ImageHeader m_header;
     ImageData m_image;
