@@ -165,8 +165,8 @@ void CLumetraDlg::ShowTextMessage(const char* key) {
     ShowText({TextKey::kMessageSection, key, ""});
 }
 
-void CLumetraDlg::ShowText(const TextId& id) {
-    AfxMessageBox(m_texts.Text(id), MB_OK);
+int CLumetraDlg::ShowText(const TextId& id, UINT type) {
+    return AfxMessageBox(m_texts.Text(id), type);
 }
 
 void CLumetraDlg::OnTimer(UINT_PTR id) {
@@ -226,8 +226,7 @@ bool CLumetraDlg::StopTransferForClose() {
     if (m_phase == RunPhase::Stopping)
         return false;
     if (IsTransferring()) {
-        if (AfxMessageBox(m_texts.Text(Text::kConfirmCloseDuringTransfer), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) !=
-            IDYES)
+        if (ShowText(Text::kConfirmCloseDuringTransfer, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
             return false;
         // The worker may have ended while the question was open; then its end message was handled already.
         if (m_phase == RunPhase::Running) {

@@ -58,8 +58,8 @@ private:
     void StartDownload(const std::wstring& imagePath);
     // What the window shows for the end of a run: in a box, or on the result line.
     void ShowEnd(RunEnd end);
-    // A modal box with the text.
-    void ShowText(const TextId& id);
+    // A modal box with the text; the button pressed.
+    int ShowText(const TextId& id, UINT type = MB_OK);
     // The window during a run: bar, result line, button, timers, the reason that holds up a shutdown.
     void ShowRunStarted();
     // Done, total, rate and time left of the run in the result line, from the worker's count of bytes sent.
