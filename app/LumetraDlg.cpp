@@ -51,9 +51,9 @@ constexpr WindowEndText kEndTexts[] = {
     {RunEnd::NotAnImage, {TextKey::kMessageSection, TextKey::kNotAnImage, ""}, false},
     {RunEnd::UartImage, {TextKey::kMessageSection, TextKey::kUartImage, ""}, false},
     {RunEnd::ChecksumMismatch, Text::kChecksumMismatch, false},
-    {RunEnd::ChecksumUnreadable, Text::kChecksumMismatch, false},
+    {RunEnd::ChecksumUnreadable, Text::kSideFileUnreadable, false},
     {RunEnd::SignatureInvalid, Text::kSignatureRefused, false},
-    {RunEnd::SignatureUnreadable, Text::kSignatureRefused, false},
+    {RunEnd::SignatureUnreadable, Text::kSideFileUnreadable, false},
     {RunEnd::SignerUntrusted, Text::kSignatureRefused, false},
     {RunEnd::UnsignedRefused, Text::kUnsignedRefused, false},
     // The window's own presence check, or a device that went away since it.

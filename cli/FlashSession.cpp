@@ -51,15 +51,19 @@ FlashSession::FlashSession(const FlashOptions& options, FlashReporter& reporter,
 
 std::optional<RunEnd> FlashSession::ReadImage() {
     const RunOutcome tested = m_run.TestHeader();
-    if (tested == RunOutcome::CannotOpen || tested == RunOutcome::TooShort)
+    if (tested == RunOutcome::CannotOpen || tested == RunOutcome::TooShort) {
+        ReportRefusal(tested);
         return EndOfStep(tested);
+    }
     m_facts.header = m_run.Header();
     m_facts.haveHeader = true;
 
     // Read whole even when the header fails its tests: the digest tells which file it was.
     const RunOutcome loaded = m_run.LoadImage();
-    if (loaded != RunOutcome::Ok)
+    if (loaded != RunOutcome::Ok) {
+        ReportRefusal(loaded);
         return EndOfStep(loaded);
+    }
     m_facts.size = m_run.Image().size;
     // Judged in memory, the bytes that will be sent; the judgement hashes them once, for the log too.
     const RunOutcome checked = m_run.CheckImage(m_options.requireSignature);
@@ -76,13 +80,18 @@ std::optional<RunEnd> FlashSession::ReadImage() {
 void FlashSession::ReportRefusal(RunOutcome outcome) {
     const ImageVerdict& verdict = m_run.Verdict();
     switch (outcome) {
+    case RunOutcome::CannotOpen:
+    case RunOutcome::CannotOpenAgain:
+    case RunOutcome::ShortRead:
+        m_reporter.Error("cannot read the image file " + m_facts.path + ": " + SystemErrorText(m_run.FileError()));
+        break;
     case RunOutcome::ChecksumMismatch:
         m_reporter.Error("checksum file: " + m_facts.checksumFiles);
         break;
     case RunOutcome::ChecksumUnreadable:
     case RunOutcome::SignatureUnreadable:
-        m_reporter.Error("cannot read " + WideToUtf8(verdict.unreadableFile) +
-                         (verdict.unreadableTooLarge ? ": larger than 1 MiB" : ""));
+        m_reporter.Error("cannot read " + WideToUtf8(verdict.unreadableFile) + ": " +
+                         (verdict.unreadableTooLarge ? "larger than 1 MiB" : SystemErrorText(verdict.unreadableError)));
         break;
     case RunOutcome::SignatureInvalid:
     case RunOutcome::SignerUntrusted:

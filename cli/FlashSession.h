@@ -33,7 +33,8 @@ public:
 private:
     // Each step gives the end of the attempt or session, or none when it may go on.
     std::optional<RunEnd> ReadImage();
-    // Names the checksum file or the signer behind a refusal of the image.
+    // Names the image file and the system's reason, or the checksum file or the signer, behind a refusal of the
+    // image.
     void ReportRefusal(RunOutcome outcome);
     std::optional<RunEnd> WaitForDevice();
     std::optional<RunEnd> WaitForUnplug();

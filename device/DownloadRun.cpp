@@ -18,6 +18,7 @@ RunOutcome DownloadRun::TestHeader() {
     case HeaderRead::Read:
         break;
     case HeaderRead::CannotOpen:
+        m_fileError = GetLastError();
         return RunOutcome::CannotOpen;
     case HeaderRead::TooShort:
         return RunOutcome::TooShort;
@@ -39,10 +40,12 @@ RunOutcome DownloadRun::LoadImage() {
     case ImageLoad::TooLarge:
         return RunOutcome::TooLarge;
     case ImageLoad::OpenFailed:
+        m_fileError = GetLastError();
         return RunOutcome::CannotOpenAgain;
     case ImageLoad::NoMemory:
         return RunOutcome::NoMemory;
     case ImageLoad::ShortRead:
+        m_fileError = GetLastError();
         return RunOutcome::ShortRead;
     }
     if (std::memcmp(loaded.bytes.get(), m_header.bytes.data(), kImageHeaderSize) != 0)

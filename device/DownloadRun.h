@@ -55,6 +55,8 @@ public:
     const ImageHeader& Header() const { return m_header; }
     const ImageData& Image() const { return m_image; }
     const ImageVerdict& Verdict() const { return m_verdict; }
+    // The system's error of the step that could not open or read the image; 0 when there was none.
+    unsigned long FileError() const { return m_fileError; }
     // A run started and not yet finished.
     bool IsStarted() const { return m_worker != nullptr; }
     // The started run's worker: its progress, its end, its stop.
@@ -69,6 +71,7 @@ private:
     ImageHeader m_header;
     ImageData m_image;
     ImageVerdict m_verdict;
+    unsigned long m_fileError = 0;
     // Declared before the worker, so that a worker still running when the run goes has stopped before the lock
     // is released.
     DownloadLock m_lock;

@@ -31,6 +31,7 @@ struct ImageVerdict {
     // For either unreadable refusal: the file, and whether it was only too large.
     std::wstring unreadableFile;
     bool unreadableTooLarge = false;
+    unsigned long unreadableError = 0; // the system's, when it was not only too large
 };
 
 // The folder `trusted` beside the program, with its trailing separator; empty if the program's path is unknown.
@@ -46,4 +47,3 @@ ImageVerdict JudgeImage(const std::wstring& imagePath, const std::uint8_t* image
 // True when the machine's policy (HKLM\SOFTWARE\Policies\Corvane\Ostrel update, RequireSignedImages, a DWORD other
 // than 0, read in the 64-bit view) accepts only images with a valid, trusted signature.
 bool MachineRequiresSignedImages();
-

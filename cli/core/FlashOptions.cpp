@@ -3,7 +3,10 @@
 #include "FlashOptions.h"
 
 #include "BoardSerial.h"
+#include "FlashOutcome.h"
 #include "JsonLine.h"
+
+namespace {
 
 const char kFlashUsage[] = R"(Usage:
   ostrel-flash [options] IMAGE.hdr
@@ -36,14 +39,13 @@ Writes a firmware image into a Corvane Ostrel device attached by USB.
                         with --serial, every attempt for that board, newest first
   -h, --help            show this text
       --version         show the version
-
-Exit status: 0 every download wrote the whole image; 64 usage error; 65 not a usable image, or a board
-already flashed with it; 66 the image file cannot be opened or read; 69 no device, driver library missing or
-incomplete, or the device's pipe cannot be opened; 74 a transfer failed (or the log cannot be written); 75
-another copy of the tool is writing to a device; 77 the image's signer is not trusted, or it is not signed
-where a signature is required; 130 stopped by Ctrl+C, Ctrl+Break, closing the console or the end of the
-session.
 )";
+
+} // namespace
+
+std::string FlashUsage() {
+    return kFlashUsage + std::string("\n") + ExitStatusText();
+}
 
 namespace {
 

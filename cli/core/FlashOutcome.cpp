@@ -45,6 +45,38 @@ int ExitCodeOf(RunEnd end) {
     return kExitCodes[static_cast<std::size_t>(end)].exitCode;
 }
 
+const ExitCodeMeaning kExitCodeMeanings[9] = {
+    {ExitCode::kOk, "every download wrote the whole image; with --info, the image would be accepted; with --history, "
+                    "the log was read"},
+    {ExitCode::kUsage, "the command line is wrong: an unknown option, no image file or more than one, a bad number, "
+                       "name or serial, or options that do not go together (see --help)"},
+    {ExitCode::kNotAnImage,
+     "the file is not a usable image (shorter than 1028 bytes, too large, no \"$\" marker, or an image for the UART "
+     "port), or it does not match its checksum file, or its signature does not verify it; also a board that the log "
+     "shows flashed with this image already, or a scanned line that is not a serial"},
+    {ExitCode::kNoImageFile, "the image file cannot be opened or read, or it changed while it was read; or a checksum "
+                             "or signature file beside it cannot be read (or is larger than 1 MiB)"},
+    {ExitCode::kNoDevice,
+     "no device (absent, or not attached within --wait), TarselUSB.dll missing, of the other kind or lacking open_dev "
+     "or open_file, or the device's pipe cannot be opened (another program may hold the device)"},
+    {ExitCode::kTransferFailed,
+     "a download failed (with --repeat: any of them); also a log file named with --log that cannot be opened or "
+     "written, or a log that --history cannot read (a missing one included)"},
+    {ExitCode::kTryAgainLater, "another copy of the flasher, or the window, is writing to a device on this computer: "
+                               "run again when it has finished (only one download runs at a time)"},
+    {ExitCode::kNotPermitted, "the image's signer is not trusted, or a signature is required (--require-signature or "
+                              "the RequireSignedImages policy) and the image has none"},
+    {ExitCode::kInterrupted, "stopped by Ctrl+C, Ctrl+Break, closing the console or the end of the Windows session; "
+                             "the device then holds an incomplete image"},
+};
+
+std::string ExitStatusText() {
+    std::string text = "Exit status:\n";
+    for (const ExitCodeMeaning& row : kExitCodeMeanings)
+        text += "  " + std::to_string(row.code) + "  " + row.meaning + "\n";
+    return text;
+}
+
 std::string DriverLoadErrorMeaning(unsigned long error, bool program64, const std::string& foundAt) {
     switch (error) {
     case 126:

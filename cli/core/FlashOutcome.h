@@ -21,6 +21,15 @@ inline constexpr int kInterrupted = 130;
 // The flasher's column of the table of ends: the exit code of each.
 int ExitCodeOf(RunEnd end);
 
+// What each exit code means, in order: --help's exit status and the user's tables are written from it.
+struct ExitCodeMeaning {
+    int code;
+    const char* meaning;
+};
+extern const ExitCodeMeaning kExitCodeMeanings[9];
+// The exit codes as --help lists them: a heading, then "  CODE  meaning" lines.
+std::string ExitStatusText();
+
 // What a Windows error from loading the driver library means for the user, in plain English: not found, or found at
 // `foundAt` (UTF-8; empty when none was found) and a library it imports is missing (126); of the other architecture
 // (193, `program64` tells this program's); missing an export (127); empty for others.

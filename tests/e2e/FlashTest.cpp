@@ -186,14 +186,14 @@ TEST_F(FlashTest, EachRefusalHasItsExitCodeAndReasonAndSendsNothing) {
         {"marker.hdr", Setup::None, 65, "not an Ostrel firmware image", ""},
         {"uart.hdr", Setup::None, 65, "UART", ""},
         {"huge.hdr", Setup::None, 65, "too large", ""},
-        {"missing.hdr", Setup::None, 66, "cannot be opened", ""},
-        {"valid.hdr", Setup::None, 69, "no Ostrel device", ""},
+        {"missing.hdr", Setup::None, 66, "cannot be opened", "missing.hdr: "},
+        {"valid.hdr", Setup::None, 69, "no Ostrel device is attached: connect it, or add --wait", ""},
         {"valid.hdr", Setup::Device, 69, "TarselUSB.dll", "error 127 ("},
         {"valid.hdr", Setup::NoLibrary, 69, "TarselUSB.dll", "error 126 ("},
         {"valid.hdr", Setup::EmptyLibrary, 69, "TarselUSB.dll", "error 127 ("},
         {"valid.hdr", Setup::OtherArchLibrary, 69, "TarselUSB.dll", otherArch},
         {"valid.hdr", Setup::LackingLibrary, 69, "TarselUSB.dll", lacking.c_str()},
-        {"valid.hdr", Setup::PipeTaken, 69, "pipe cannot be opened", ""},
+        {"valid.hdr", Setup::PipeTaken, 69, "another program may be using it", ""},
     };
     const auto usage = Start(L"--repeat --count=0 valid.hdr");
     EXPECT_EQ(usage->Wait(), 64);
@@ -366,7 +366,7 @@ TEST_F(FlashTest, ASecondCopyIsRefusedWhileTheFirstWrites) {
 
     const auto second = Start(L"--log=second.log image.hdr");
     EXPECT_EQ(second->Wait(), 75) << second->Err();
-    EXPECT_NE(second->Err().find("Another copy of the tool is writing to the device."), std::string::npos)
+    EXPECT_NE(second->Err().find("another copy of the tool is writing to a device"), std::string::npos)
         << second->Err();
     EXPECT_EQ(LogLines("second.log").at(0).at("result"), "refused");
 
@@ -440,8 +440,8 @@ TEST_F(FlashTest, ThePolicyFolderTakesTheStationsLogAndNeverFailsADownload) {
     ASSERT_TRUE(StartDevice({"--replug", "300"}));
     PutImage("image.hdr", Image(kHeaderArea + 4 * kChunk));
     HKEY policy = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, MachinePolicy::kKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
-                              &policy, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, MachinePolicy::kKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                              nullptr, &policy, nullptr),
               ERROR_SUCCESS);
     const auto setFolder = [&](const std::wstring& folder) {
         RegSetValueExW(policy, MachinePolicy::kLogFolder, 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
