@@ -10,6 +10,8 @@ if(TARGET ostrel_flash)
     install(TARGETS ostrel_flash RUNTIME DESTINATION . COMPONENT tool)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/docs/user-guide.txt DESTINATION . COMPONENT tool)
+# The Group Policy templates, for administrators to copy into the central store.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/policies/ DESTINATION policies COMPONENT tool)
 # lang/ holds every table, English included, so that copying one over lang.ini can always be undone.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/res/lang/ DESTINATION lang COMPONENT tool FILES_MATCHING PATTERN "*.ini")
 install(FILES ${PROJECT_SOURCE_DIR}/res/lang.ini DESTINATION lang RENAME en.ini COMPONENT tool)
