@@ -1,6 +1,7 @@
-# The release packages, built by CPack (`cpack` or the `package` target): ostrel-update-<version>-win32.zip and the
-# setup program ostrel-update-<version>-win32-setup.exe (-win64 from the 64-bit build). Both carry the tool, the
-# console flasher when the build has it, every text table and the user guide.
+# The release packages, built by CPack (`cpack` or the `package` target): ostrel-update-<version>-win32.zip, the
+# setup program ostrel-update-<version>-win32-setup.exe and beside it the MSI package ostrel-update-<version>-win32.msi
+# and the winget manifests in winget/ (-win64 from the 64-bit build). All carry the tool, the console flasher when the
+# build has it, every text table, the Group Policy templates and the user guide.
 if(NOT WIN32)
     return()
 endif()
@@ -50,6 +51,13 @@ set(CPACK_NSIS_OSTREL_TEXTS ${PROJECT_SOURCE_DIR}/cmake/nsis/installer-texts.nsh
 # Signing, when cpack is given a certificate (CPackOptions.cmake).
 set(CPACK_OSTREL_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_OSTREL_SIGN_SCRIPT ${PROJECT_SOURCE_DIR}/cmake/sign.sh)
+# The MSI package and the winget manifests (DeployPackages.cmake); the manifests give the installers' addresses as
+# <OSTREL_RELEASE_URL>/<version>/<file>.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(CPACK_OSTREL_PYTHON ${Python3_EXECUTABLE})
+set(OSTREL_RELEASE_URL "https://www.corvane.com/downloads/ostrel-update"
+    CACHE STRING "The vendor's download folder of the releases, for the winget manifests")
+set(CPACK_OSTREL_RELEASE_URL ${OSTREL_RELEASE_URL})
 # CPack overwrites CPACK_PACKAGE_FILE_NAME with the source package's name as it is included.
 include(CPack)
 

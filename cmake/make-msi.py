@@ -6,6 +6,7 @@ package is finished with msibuild: the Component table's conditions choose the t
 unknown LANG, and the major upgrade also replaces an installed package whose version differs in the fourth field
 only (Windows Installer compares three).
 Usage: make-msi.py STAGED-DIR OUT.msi VERSION ARCH PRODUCT EXE ICON WORK-DIR   (ARCH win32 or win64)"""
+import os
 import pathlib
 import shutil
 import subprocess
@@ -27,11 +28,14 @@ def ident(prefix, name):
     return prefix + "_" + "".join(c if c.isalnum() else "_" for c in name)
 
 
-def wxs(staged, version, arch, product, exe, icon):
+def wxs(staged, version, arch, product, exe, icon, work):
     win64 = arch == "win64"
     bits = ' Win64="yes"' if win64 else ""
     display = f"{product} (64-bit)" if win64 else product
     components = []
+
+    def source(path):
+        return quoteattr(os.path.relpath(path, work))
 
     def component(cid, name, body):
         components.append(cid)
@@ -45,14 +49,14 @@ def wxs(staged, version, arch, product, exe, icon):
                 xml.append(f'<Directory Id="{ident("D", rel)}" Name={quoteattr(entry.name)}>{folder(entry)}</Directory>')
                 continue
             xml.append(component(ident("C", rel), rel, f'<File Id="{ident("F", rel)}" Name={quoteattr(entry.name)} '
-                                 f'Source={quoteattr(str(entry))} KeyPath="yes" />'))
+                                 f'Source={source(entry)} KeyPath="yes" />'))
         return "".join(xml)
 
     files = folder(staged)
     # lang.ini, one component per table; msibuild gives each its condition.
     tables = "".join(component(f"LangIni_{ident('T', code)}", f"lang.ini/{code}",
                                f'<File Id="LangIni_{ident("T", code)}" Name="lang.ini" '
-                               f'Source={quoteattr(str(staged / "lang" / (code + ".ini")))} KeyPath="yes" />')
+                               f'Source={source(staged / "lang" / (code + ".ini"))} KeyPath="yes" />')
                      for code in TABLES)
     # Empty: administrators put the certificates of the signers they trust in it; it stays while it holds any.
     trusted = "" if (staged / "trusted").is_dir() else \
@@ -71,7 +75,7 @@ def wxs(staged, version, arch, product, exe, icon):
              Description={quoteattr(display + " " + version)} Comments="Firmware download tool" />
     <MajorUpgrade DowngradeErrorMessage="A newer version of {display} is already installed." />
     <Media Id="1" Cabinet="ostrel.cab" EmbedCab="yes" />
-    <Icon Id="ostrel.ico" SourceFile={quoteattr(icon)} />
+    <Icon Id="ostrel.ico" SourceFile={source(icon)} />
     <Property Id="ARPPRODUCTICON" Value="ostrel.ico" />
     <Property Id="ARPNOMODIFY" Value="1" />
     <Directory Id="TARGETDIR" Name="SourceDir">
@@ -135,9 +139,11 @@ def main(staged, out, version, arch, product, exe, icon, work):
     shutil.rmtree(work, ignore_errors=True)
     work.mkdir(parents=True)
     source = work / "ostrel.wxs"
-    source.write_text(wxs(staged, version, arch, product, exe, icon), encoding="utf-8")
+    # wixl finds sources only by paths relative to the folder it runs in.
+    source.write_text(wxs(staged, version, arch, product, exe, icon, work), encoding="utf-8")
     built = work / out.name
-    subprocess.run(["wixl", "--arch", "x64" if arch == "win64" else "x86", "-o", str(built), str(source)], check=True)
+    subprocess.run(["wixl", "--arch", "x64" if arch == "win64" else "x86", "-o", built.name, source.name], check=True,
+                   cwd=work)
     finish(built, work)
     shutil.move(built, out)
 
