@@ -82,6 +82,12 @@ add_test(NAME setup_program
 # Signs the packages with a throwaway certificate and verifies the signatures.
 add_test(NAME signed_packages COMMAND bash ${PROJECT_SOURCE_DIR}/cmake/check-signing.sh ${CMAKE_CPACK_COMMAND}
                                       ${CMAKE_BINARY_DIR} ${ostrel_package_name})
+# What IT deploys: the winget manifests against the installers, the setup program for the current user and for all
+# users, and the MSI package, each installed over a lower version and removed again under Wine.
+add_test(NAME deploy_packages
+         COMMAND bash ${PROJECT_SOURCE_DIR}/cmake/check-deploy.sh ${CMAKE_CPACK_COMMAND} ${CMAKE_BINARY_DIR}
+                 ${ostrel_package_name} ${ostrel_package_arch} ${PROJECT_VERSION} ${PROJECT_SOURCE_DIR})
+set_tests_properties(deploy_packages PROPERTIES TIMEOUT 240)
 # The tests stage the build's install rules through CPack in the same build folder.
-set_tests_properties(release_package setup_program signed_packages PROPERTIES RESOURCE_LOCK cpack)
+set_tests_properties(release_package setup_program signed_packages deploy_packages PROPERTIES RESOURCE_LOCK cpack)
 set_tests_properties(setup_program PROPERTIES TIMEOUT 180)
