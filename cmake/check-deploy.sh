@@ -52,7 +52,8 @@ seen = set()
 for installer in kinds["installer"]["Installers"]:
     local = build / installer["InstallerUrl"].rsplit("/", 1)[1]
     assert installer["InstallerSha256"] == hashlib.sha256(local.read_bytes()).hexdigest().upper(), local
-    assert installer["InstallerType"] == "msi" or installer["InstallerSwitches"]["Custom"] in ("/CurrentUser", "/AllUsers")
+    switch = {"user": "/CurrentUser", "machine": "/AllUsers"}[installer["Scope"]]
+    assert installer["InstallerType"] == "msi" or installer["InstallerSwitches"]["Custom"] == switch
     assert installer["InstallerType"] == "nullsoft" or installer["ProductCode"] == product
     seen.add((installer["InstallerType"], installer["Scope"]))
 assert seen == {("nullsoft", "user"), ("nullsoft", "machine"), ("msi", "machine")}, seen

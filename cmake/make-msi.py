@@ -46,7 +46,8 @@ def wxs(staged, version, arch, product, exe, icon, work):
         for entry in sorted(path.iterdir()):
             rel = entry.relative_to(staged).as_posix()
             if entry.is_dir():
-                xml.append(f'<Directory Id="{ident("D", rel)}" Name={quoteattr(entry.name)}>{folder(entry)}</Directory>')
+                xml.append(f'<Directory Id="{ident("D", rel)}" Name={quoteattr(entry.name)}>')
+                xml += [folder(entry), "</Directory>"]
                 continue
             xml.append(component(ident("C", rel), rel, f'<File Id="{ident("F", rel)}" Name={quoteattr(entry.name)} '
                                  f'Source={source(entry)} KeyPath="yes" />'))
