@@ -6,9 +6,11 @@
 #include <deque>
 #include <mutex>
 
+#include "AnsiText.h"
 #include "AttemptLog.h"
 #include "JsonLine.h"
 #include "RunLog.h"
+#include "VerdictFacts.h"
 #include "version.h"
 
 struct CDownloadHistory::Queue {
@@ -66,7 +68,7 @@ const char* ReasonOf(TransferOutcome outcome, bool closing) {
 void CDownloadHistory::Started(const DownloadRun& run, const std::wstring& imagePath) {
     const ImageData& image = run.Image();
     m_image = ImageFacts();
-    m_image.path = Utf16ToUtf8(std::u16string(imagePath.begin(), imagePath.end()));
+    m_image.path = WideToUtf8(imagePath);
     m_image.haveHeader = true;
     m_image.header = run.Header();
     m_image.size = image.size;

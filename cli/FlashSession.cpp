@@ -1,6 +1,7 @@
 // One run of the console flasher over the shared download chain.
 #include "FlashSession.h"
 
+#include "AnsiText.h"
 #include "BoardSerial.h"
 #include "DriverLibrary.h"
 #include "HostFacts.h"
@@ -9,6 +10,7 @@
 #include "LogHistory.h"
 #include "RunLog.h"
 #include "TransferWorker.h"
+#include "VerdictFacts.h"
 #include "version.h"
 
 namespace {
@@ -27,10 +29,6 @@ std::wstring ToWide(const std::u16string& text) {
     return std::wstring(text.begin(), text.end());
 }
 
-std::string ToUtf8(const std::wstring& text) {
-    return Utf16ToUtf8(std::u16string(text.begin(), text.end()));
-}
-
 double SecondsSince(const LARGE_INTEGER& start) {
     LARGE_INTEGER now, frequency;
     QueryPerformanceCounter(&now);
@@ -44,7 +42,7 @@ FlashSession::FlashSession(const FlashOptions& options, FlashReporter& reporter,
                            SessionEndWindow& sessionEnd)
     : m_options(options), m_reporter(reporter), m_interrupt(interrupt), m_sessionEnd(sessionEnd),
       m_run(ToWide(options.image)) {
-    m_facts.path = ToUtf8(FullPathOf(ToWide(options.image)));
+    m_facts.path = WideToUtf8(FullPathOf(ToWide(options.image)));
     m_identity.station = options.station.value_or(ComputerName());
     m_identity.operatorName = options.operatorName.value_or(UserName());
     m_identity.serial = options.serial;
@@ -83,12 +81,12 @@ void FlashSession::ReportRefusal(RunOutcome outcome) {
         break;
     case RunOutcome::ChecksumUnreadable:
     case RunOutcome::SignatureUnreadable:
-        m_reporter.Error("cannot read " + ToUtf8(verdict.unreadableFile) +
+        m_reporter.Error("cannot read " + WideToUtf8(verdict.unreadableFile) +
                          (verdict.unreadableTooLarge ? ": larger than 1 MiB" : ""));
         break;
     case RunOutcome::SignatureInvalid:
     case RunOutcome::SignerUntrusted:
-        m_reporter.Error("signature file: " + ToUtf8(FullPathOf(ToWide(m_options.image))) + ".p7s" +
+        m_reporter.Error("signature file: " + WideToUtf8(FullPathOf(ToWide(m_options.image))) + ".p7s" +
                          (m_facts.signer ? ", signed by " + *m_facts.signer : ""));
         break;
     default:
@@ -110,7 +108,7 @@ int FlashSession::History() {
     const std::wstring path = m_options.logPath.empty() ? DefaultRunLog(false).path : ToWide(m_options.logPath);
     std::string text;
     if (path.empty() || !AttemptLog::ReadAll(path, text)) {
-        m_reporter.Error("cannot read the log file " + ToUtf8(path) + ": " + SystemErrorText(GetLastError()));
+        m_reporter.Error("cannot read the log file " + WideToUtf8(path) + ": " + SystemErrorText(GetLastError()));
         return ExitCodeOf(FlashEnd::LogUnwritable);
     }
     const std::vector<RunRecord> records = ReadRunRecords(text);
@@ -119,7 +117,8 @@ int FlashSession::History() {
         m_reporter.Print(m_options.json ? BoardHistoryJson(attempts) : BoardHistoryText(*m_options.serial, attempts));
     } else {
         const HistorySummary summary = SummarizeLog(records);
-        m_reporter.Print(m_options.json ? HistoryJson(ToUtf8(path), summary) : HistoryText(ToUtf8(path), summary));
+        m_reporter.Print(m_options.json ? HistoryJson(WideToUtf8(path), summary)
+                                        : HistoryText(WideToUtf8(path), summary));
     }
     return ExitCode::kOk;
 }
@@ -129,7 +128,7 @@ bool FlashSession::OpenLog() {
         m_logPath = ToWide(m_options.logPath);
         if (m_log.Open(m_logPath))
             return true;
-        m_reporter.Error("cannot open the log file " + ToUtf8(m_logPath) + ": " + SystemErrorText(GetLastError()));
+        m_reporter.Error("cannot open the log file " + WideToUtf8(m_logPath) + ": " + SystemErrorText(GetLastError()));
         return false;
     }
     const DefaultLog policyLog = DefaultRunLog(false);
@@ -146,7 +145,7 @@ void FlashSession::WarnPolicyLog(unsigned long error) {
     if (m_policyLogWarned)
         return;
     m_policyLogWarned = true;
-    m_reporter.Error("warning: the log file " + ToUtf8(m_logPath) +
+    m_reporter.Error("warning: the log file " + WideToUtf8(m_logPath) +
                      " that the machine policy LogFolder names cannot be written (" + SystemErrorText(error) +
                      "); downloads go on without it");
 }
@@ -395,7 +394,7 @@ void FlashSession::ReportDriverProblem() {
     const DriverProblem problem = DriverLibraryProblem();
     if (problem.error == 0)
         return;
-    const std::string meaning = DriverLoadErrorMeaning(problem.error, sizeof(void*) == 8, ToUtf8(problem.path));
+    const std::string meaning = DriverLoadErrorMeaning(problem.error, sizeof(void*) == 8, WideToUtf8(problem.path));
     m_reporter.Error("Windows error " + std::to_string(problem.error) + " (" + SystemErrorText(problem.error) +
                      "): " + (meaning.empty() ? "TarselUSB.dll cannot be loaded" : meaning));
 }

@@ -44,7 +44,7 @@ set(CPACK_NSIS_OSTREL_ARCH ${ostrel_package_arch})
 set(CPACK_NSIS_OSTREL_PRODUCT "${OSTREL_EXE_NAME}")
 set(CPACK_NSIS_OSTREL_EXE "${OSTREL_EXE_NAME}.exe")
 set(CPACK_NSIS_OSTREL_FLASH_EXE ostrel-flash.exe)
-# Beside the programs, as the image gate looks for it (device/ImageGate.cpp).
+# Beside the programs, as the image gate looks for it (image/ImageGate.cpp).
 set(CPACK_NSIS_OSTREL_TRUSTED_FOLDER trusted)
 set(CPACK_NSIS_OSTREL_ICON ${PROJECT_SOURCE_DIR}/res/ostrel.ico)
 set(CPACK_NSIS_OSTREL_TEXTS ${PROJECT_SOURCE_DIR}/cmake/nsis/installer-texts.nsh)

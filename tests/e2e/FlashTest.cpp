@@ -10,7 +10,7 @@
 
 #include "DevSimNames.h"
 #include "FlashRun.h"
-#include "MachinePolicy.h"
+#include "ScopedMachinePolicy.h"
 #include "RunLog.h"
 #include "Sha256.h"
 #include "ToolSession.h"
@@ -440,11 +440,11 @@ TEST_F(FlashTest, ThePolicyFolderTakesTheStationsLogAndNeverFailsADownload) {
     ASSERT_TRUE(StartDevice({"--replug", "300"}));
     PutImage("image.hdr", Image(kHeaderArea + 4 * kChunk));
     HKEY policy = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPolicyKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, MachinePolicy::kKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
                               &policy, nullptr),
               ERROR_SUCCESS);
     const auto setFolder = [&](const std::wstring& folder) {
-        RegSetValueExW(policy, kLogFolderValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+        RegSetValueExW(policy, MachinePolicy::kLogFolder, 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
                        static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
     };
     setFolder(AnsiToWide(PathOf("no such folder")));
@@ -459,7 +459,7 @@ TEST_F(FlashTest, ThePolicyFolderTakesTheStationsLogAndNeverFailsADownload) {
     EXPECT_EQ(again->Wait(), 65) << "the board is flashed with this image already";
     const auto history = Start(L"--history --serial=SN-9");
     EXPECT_EQ(history->Wait(), 0) << history->Err();
-    RegDeleteValueW(policy, kLogFolderValue);
+    RegDeleteValueW(policy, MachinePolicy::kLogFolder);
     RegCloseKey(policy);
 
     char computer[MAX_COMPUTERNAME_LENGTH + 1];

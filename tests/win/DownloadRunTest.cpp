@@ -6,7 +6,7 @@
 
 #include "DownloadRun.h"
 #include "LumetraDlg.h"
-#include "MachinePolicy.h"
+#include "ScopedMachinePolicy.h"
 #include "ModalRunner.h"
 #include "SwappedFile.h"
 #include "TestDevice.h"

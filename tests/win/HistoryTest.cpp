@@ -4,6 +4,7 @@
 
 #include "LumetraDlg.h"
 #include "ModalRunner.h"
+#include "MachinePolicy.h"
 #include "RunLog.h"
 #include "TestDevice.h"
 #include "WindowRun.h"
@@ -63,17 +64,17 @@ TEST(History, EachDownloadOfTheWindowIsAppendedStartedAndEndedToTheUsersOrThePol
 
     // With the policy, the same lines go to <LogFolder>\<computer name>.jsonl.
     HKEY policy = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPolicyKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, MachinePolicy::kKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
                               &policy, nullptr),
               ERROR_SUCCESS);
-    RegSetValueExW(policy, kLogFolderValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.path.c_str()),
+    RegSetValueExW(policy, MachinePolicy::kLogFolder, 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.path.c_str()),
                    static_cast<DWORD>((folder.path.size() + 1) * sizeof(wchar_t)));
     wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1];
     DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
     GetComputerNameW(computer, &length);
     folder.files.push_back(folder.path + computer + L".jsonl");
     const std::vector<RunRecord> policyLines = DownloadAndRead(path, folder.files.back());
-    RegDeleteValueW(policy, kLogFolderValue);
+    RegDeleteValueW(policy, MachinePolicy::kLogFolder);
     RegCloseKey(policy);
     ASSERT_EQ(policyLines.size(), 2u);
     EXPECT_EQ(policyLines[1].result, "ok");

@@ -12,7 +12,7 @@
 
 #include "Handle.h"
 #include "ImageGate.h"
-#include "MachinePolicy.h"
+#include "ScopedMachinePolicy.h"
 #include "Sha256.h"
 #include "TestText.h"
 

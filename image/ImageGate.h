@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "ChecksumFile.h"
-#include "ImageFacts.h"
 #include "ImageSignature.h"
 
 enum class ImageRefusal {
@@ -48,6 +47,3 @@ ImageVerdict JudgeImage(const std::wstring& imagePath, const std::uint8_t* image
 // than 0, read in the 64-bit view) accepts only images with a valid, trusted signature.
 bool MachineRequiresSignedImages();
 
-// The verdict as the facts that the front ends show and log: the digest, "match", "mismatch" or "none" and the
-// checksum files, "valid", "invalid", "untrusted" or "none" and the signer.
-void AddVerdictFacts(ImageFacts& facts, const ImageVerdict& verdict);

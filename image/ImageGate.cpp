@@ -8,6 +8,7 @@
 
 #include "AnsiText.h"
 #include "Handle.h"
+#include "MachinePolicy.h"
 #include "ModulePath.h"
 #include "Sha256.h"
 #include "SideFile.h"
@@ -18,8 +19,6 @@ const wchar_t kImageSumsSuffix[] = L".sha256";
 const wchar_t kFolderSumsName[] = L"SHA256SUMS";
 const wchar_t kSignatureSuffix[] = L".p7s";
 const wchar_t kTrustedFolderName[] = L"trusted\\";
-const wchar_t kPolicyKey[] = L"SOFTWARE\\Policies\\Corvane\\Ostrel update";
-const wchar_t kRequireSignedValue[] = L"RequireSignedImages";
 
 // As the file system compares names: ordinal, and ignoring case beyond ASCII too.
 bool SameFileName(const std::string& a, const std::string& b) {
@@ -38,13 +37,6 @@ struct SideFile {
     std::optional<std::string> Text() const { return read == SideFileRead::Read ? std::optional(bytes) : std::nullopt; }
     bool Refuses() const { return read == SideFileRead::Unreadable || read == SideFileRead::TooLarge; }
 };
-
-using RegistryKey = UniqueAny<HKEY, &RegCloseKey>;
-
-RegistryKey OpenRegistryKey(HKEY parent, const wchar_t* path, REGSAM access) {
-    HKEY key = nullptr;
-    return RegistryKey(RegOpenKeyExW(parent, path, 0, access, &key) == ERROR_SUCCESS ? key : nullptr);
-}
 
 } // namespace
 
@@ -99,37 +91,5 @@ ImageVerdict JudgeImage(const std::wstring& imagePath, const std::uint8_t* image
 }
 
 bool MachineRequiresSignedImages() {
-    // The 64-bit view, where the policy is set on 64-bit Windows, also from this 32-bit program.
-    const RegistryKey key = OpenRegistryKey(HKEY_LOCAL_MACHINE, kPolicyKey, KEY_QUERY_VALUE | KEY_WOW64_64KEY);
-    DWORD type = 0;
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    return key.IsValid() &&
-           RegQueryValueExW(key.Get(), kRequireSignedValue, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
-               ERROR_SUCCESS &&
-           type == REG_DWORD && size == sizeof value && value != 0;
-}
-
-void AddVerdictFacts(ImageFacts& facts, const ImageVerdict& verdict) {
-    if (!verdict.sha256.empty())
-        facts.sha256 = verdict.sha256;
-    switch (verdict.checksum.state) {
-    case ChecksumState::None:
-        facts.checksum = "none";
-        break;
-    case ChecksumState::Match:
-        facts.checksum = "match";
-        break;
-    case ChecksumState::Mismatch:
-    case ChecksumState::NoHash:
-    case ChecksumState::Disagree:
-        facts.checksum = "mismatch";
-        break;
-    }
-    for (const std::wstring& file : verdict.checksumFiles)
-        facts.checksumFiles += (facts.checksumFiles.empty() ? "" : " and ") + WideToUtf8(file);
-    const char* const kSignatureStates[] = {"none", "valid", "invalid", "untrusted"};
-    facts.signature = kSignatureStates[static_cast<int>(verdict.signature.state)];
-    if (!verdict.signature.signer.empty())
-        facts.signer = verdict.signature.signer;
+    return MachinePolicy::Dword(MachinePolicy::kRequireSignedImages).value_or(0) != 0;
 }

@@ -4,24 +4,13 @@
 #include <windows.h>
 
 #include "HostFacts.h"
+#include "MachinePolicy.h"
 
 namespace {
 
 std::wstring PolicyLogFolder() {
-    HKEY key = nullptr;
-    // The 64-bit view: a 32-bit program would otherwise read the policy under WOW6432Node, where no one sets it.
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPolicyKey, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
-        return std::wstring();
-    wchar_t folder[MAX_PATH * 4] = L"";
-    DWORD type = 0;
-    DWORD size = sizeof folder - sizeof(wchar_t);
-    const LONG status = RegQueryValueExW(key, kLogFolderValue, nullptr, &type, reinterpret_cast<BYTE*>(folder), &size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
-        return std::wstring();
-    // A registry string need not end with its zero.
-    std::wstring text(folder, size / sizeof(wchar_t));
-    while (!text.empty() && (text.back() == L'\0' || text.back() == L'\\' || text.back() == L'/'))
+    std::wstring text = MachinePolicy::Text(MachinePolicy::kLogFolder).value_or(std::wstring());
+    while (!text.empty() && (text.back() == L'\\' || text.back() == L'/'))
         text.pop_back();
     return text;
 }

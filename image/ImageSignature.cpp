@@ -13,6 +13,7 @@
 #include "AnsiText.h"
 #include "Handle.h"
 #include "Sha256.h"
+#include "SystemLibrary.h"
 #include "SideFile.h"
 
 namespace {
@@ -23,62 +24,49 @@ constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 constexpr DWORD kMaxSigners = 4;
 
 // crypt32.dll is no KnownDLL: imported statically, a file of that name beside the executable (say in a Downloads
-// folder) would be loaded in its place. It is loaded from the system folder once and stays for the process's life.
-struct Crypt32 {
-    decltype(&::CryptMsgOpenToDecode) MsgOpenToDecode = nullptr;
-    decltype(&::CryptMsgUpdate) MsgUpdate = nullptr;
-    decltype(&::CryptMsgGetParam) MsgGetParam = nullptr;
-    decltype(&::CryptMsgControl) MsgControl = nullptr;
-    decltype(&::CryptMsgClose) MsgClose = nullptr;
-    decltype(&::CertOpenStore) OpenStore = nullptr;
-    decltype(&::CertCloseStore) CloseStore = nullptr;
-    decltype(&::CertAddEncodedCertificateToStore) AddEncodedCertificate = nullptr;
-    decltype(&::CertGetSubjectCertificateFromStore) GetSubjectCertificate = nullptr;
-    decltype(&::CertEnumCertificatesInStore) EnumCertificates = nullptr;
-    decltype(&::CertFreeCertificateContext) FreeCertificate = nullptr;
-    decltype(&::CertCompareCertificateName) CompareNames = nullptr;
-    decltype(&::CryptVerifyCertificateSignatureEx) VerifyCertificateSignature = nullptr;
-    decltype(&::CertNameToStrW) NameToStr = nullptr;
-    decltype(&::CryptDecodeObjectEx) DecodeObject = nullptr;
-    decltype(&::CryptStringToBinaryA) StringToBinary = nullptr;
-    bool loaded = false;
-};
-
-template <class Function> bool Bind(HMODULE library, const char* name, Function& function) {
-    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-    return function != nullptr;
+// folder) would be loaded in its place. It is loaded from the system folder once and stays for the process's life;
+// each member is the function of its name, and `missing` counts those that could not be found.
+template <class Function> Function Counted(Function function, int& missing) {
+    missing += function == nullptr;
+    return function;
 }
+#define CRYPT32_FUNCTION(function)                                                                                     \
+    decltype(&::function) function = Counted(SYSTEM_FUNCTION(L"crypt32.dll", function), missing)
+struct Crypt32 {
+    int missing = 0;
+    CRYPT32_FUNCTION(CryptMsgOpenToDecode);
+    CRYPT32_FUNCTION(CryptMsgUpdate);
+    CRYPT32_FUNCTION(CryptMsgGetParam);
+    CRYPT32_FUNCTION(CryptMsgControl);
+    CRYPT32_FUNCTION(CryptMsgClose);
+    CRYPT32_FUNCTION(CertOpenStore);
+    CRYPT32_FUNCTION(CertCloseStore);
+    CRYPT32_FUNCTION(CertAddEncodedCertificateToStore);
+    CRYPT32_FUNCTION(CertGetSubjectCertificateFromStore);
+    CRYPT32_FUNCTION(CertEnumCertificatesInStore);
+    CRYPT32_FUNCTION(CertFreeCertificateContext);
+    CRYPT32_FUNCTION(CertCompareCertificateName);
+    CRYPT32_FUNCTION(CryptVerifyCertificateSignatureEx);
+    CRYPT32_FUNCTION(CertNameToStrW);
+    CRYPT32_FUNCTION(CryptDecodeObjectEx);
+    CRYPT32_FUNCTION(CryptStringToBinaryA);
+    bool Loaded() const { return missing == 0; }
+};
+#undef CRYPT32_FUNCTION
 
 const Crypt32& Crypt() {
-    static const Crypt32 crypt = [] {
-        Crypt32 c;
-        const HMODULE library = LoadLibraryExW(L"crypt32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        c.loaded = library && Bind(library, "CryptMsgOpenToDecode", c.MsgOpenToDecode) &&
-                   Bind(library, "CryptMsgUpdate", c.MsgUpdate) && Bind(library, "CryptMsgGetParam", c.MsgGetParam) &&
-                   Bind(library, "CryptMsgControl", c.MsgControl) && Bind(library, "CryptMsgClose", c.MsgClose) &&
-                   Bind(library, "CertOpenStore", c.OpenStore) && Bind(library, "CertCloseStore", c.CloseStore) &&
-                   Bind(library, "CertAddEncodedCertificateToStore", c.AddEncodedCertificate) &&
-                   Bind(library, "CertGetSubjectCertificateFromStore", c.GetSubjectCertificate) &&
-                   Bind(library, "CertEnumCertificatesInStore", c.EnumCertificates) &&
-                   Bind(library, "CertFreeCertificateContext", c.FreeCertificate) &&
-                   Bind(library, "CertCompareCertificateName", c.CompareNames) &&
-                   Bind(library, "CryptVerifyCertificateSignatureEx", c.VerifyCertificateSignature) &&
-                   Bind(library, "CertNameToStrW", c.NameToStr) &&
-                   Bind(library, "CryptDecodeObjectEx", c.DecodeObject) &&
-                   Bind(library, "CryptStringToBinaryA", c.StringToBinary);
-        return c;
-    }();
+    static const Crypt32 crypt;
     return crypt;
 }
 
 void CloseMessage(HCRYPTMSG message) {
-    Crypt().MsgClose(message);
+    Crypt().CryptMsgClose(message);
 }
 void CloseStore(HCERTSTORE store) {
-    Crypt().CloseStore(store, 0);
+    Crypt().CertCloseStore(store, 0);
 }
 void FreeCertificate(PCCERT_CONTEXT certificate) {
-    Crypt().FreeCertificate(certificate);
+    Crypt().CertFreeCertificateContext(certificate);
 }
 // crypt32 is loaded at run time, so its close functions are reached through the table.
 using Message = UniqueAny<HCRYPTMSG, &CloseMessage>;
@@ -88,10 +76,10 @@ using Certificate = UniqueAny<PCCERT_CONTEXT, &FreeCertificate>;
 // A parameter of the decoded message, as the structure it holds; empty when there is none.
 std::vector<BYTE> MessageParam(HCRYPTMSG message, DWORD type, DWORD index) {
     DWORD size = 0;
-    if (!Crypt().MsgGetParam(message, type, index, nullptr, &size) || size == 0)
+    if (!Crypt().CryptMsgGetParam(message, type, index, nullptr, &size) || size == 0)
         return {};
     std::vector<BYTE> data(size);
-    if (!Crypt().MsgGetParam(message, type, index, data.data(), &size))
+    if (!Crypt().CryptMsgGetParam(message, type, index, data.data(), &size))
         return {};
     data.resize(size);
     return data;
@@ -113,8 +101,8 @@ void AddCertificates(HCERTSTORE store, const std::string& file) {
     static const std::string kEnd = "-----END CERTIFICATE-----";
     std::size_t begin = file.find(kBegin);
     if (begin == std::string::npos) {
-        c.AddEncodedCertificate(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(file.data()),
-                                static_cast<DWORD>(file.size()), CERT_STORE_ADD_ALWAYS, nullptr);
+        c.CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(file.data()),
+                                           static_cast<DWORD>(file.size()), CERT_STORE_ADD_ALWAYS, nullptr);
         return;
     }
     for (; begin != std::string::npos; begin = file.find(kBegin, begin + kBegin.size())) {
@@ -123,18 +111,20 @@ void AddCertificates(HCERTSTORE store, const std::string& file) {
             return;
         const DWORD length = static_cast<DWORD>(end + kEnd.size() - begin);
         DWORD size = 0;
-        if (!c.StringToBinary(file.data() + begin, length, CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr, nullptr))
+        if (!c.CryptStringToBinaryA(file.data() + begin, length, CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr,
+                                    nullptr))
             continue;
         std::vector<BYTE> der(size);
-        if (c.StringToBinary(file.data() + begin, length, CRYPT_STRING_BASE64HEADER, der.data(), &size, nullptr,
-                             nullptr))
-            c.AddEncodedCertificate(store, X509_ASN_ENCODING, der.data(), size, CERT_STORE_ADD_ALWAYS, nullptr);
+        if (c.CryptStringToBinaryA(file.data() + begin, length, CRYPT_STRING_BASE64HEADER, der.data(), &size, nullptr,
+                                   nullptr))
+            c.CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), size, CERT_STORE_ADD_ALWAYS,
+                                               nullptr);
     }
 }
 
 // The certificates of the folder's *.cer and *.crt files. A file that cannot be read or decoded adds no trust.
 Store LoadTrusted(const std::wstring& folder) {
-    Store store(Crypt().OpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr));
+    Store store(Crypt().CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr));
     if (!store.Get() || folder.empty())
         return store;
     const std::wstring prefix = folder.back() == L'\\' || folder.back() == L'/' ? folder : folder + L'\\';
@@ -153,16 +143,19 @@ Store LoadTrusted(const std::wstring& folder) {
 // one whose subject is its issuer.
 bool IsTrusted(PCCERT_CONTEXT signer, HCERTSTORE trusted) {
     const Crypt32& c = Crypt();
-    for (PCCERT_CONTEXT candidate = nullptr; (candidate = c.EnumCertificates(trusted, candidate)) != nullptr;) {
+    for (PCCERT_CONTEXT candidate = nullptr;
+         (candidate = c.CertEnumCertificatesInStore(trusted, candidate)) != nullptr;) {
         const bool same = candidate->cbCertEncoded == signer->cbCertEncoded &&
                           std::memcmp(candidate->pbCertEncoded, signer->pbCertEncoded, signer->cbCertEncoded) == 0;
         const bool issued =
-            !same && c.CompareNames(X509_ASN_ENCODING, &signer->pCertInfo->Issuer, &candidate->pCertInfo->Subject) &&
-            c.VerifyCertificateSignature(0, X509_ASN_ENCODING, CRYPT_VERIFY_CERT_SIGN_SUBJECT_CERT,
-                                         const_cast<CERT_CONTEXT*>(signer), CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT,
-                                         const_cast<CERT_CONTEXT*>(candidate), 0, nullptr);
+            !same &&
+            c.CertCompareCertificateName(X509_ASN_ENCODING, &signer->pCertInfo->Issuer,
+                                         &candidate->pCertInfo->Subject) &&
+            c.CryptVerifyCertificateSignatureEx(0, X509_ASN_ENCODING, CRYPT_VERIFY_CERT_SIGN_SUBJECT_CERT,
+                                                const_cast<CERT_CONTEXT*>(signer), CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT,
+                                                const_cast<CERT_CONTEXT*>(candidate), 0, nullptr);
         if (same || issued) {
-            c.FreeCertificate(candidate);
+            c.CertFreeCertificateContext(candidate);
             return true;
         }
     }
@@ -182,12 +175,12 @@ bool DigestAttributeMatches(const CMSG_SIGNER_INFO& signer, const std::string& c
             return false;
         const CRYPT_ATTR_BLOB& value = attribute.rgValue[0];
         DWORD size = 0;
-        if (!Crypt().DecodeObject(X509_ASN_ENCODING, X509_OCTET_STRING, value.pbData, value.cbData, 0, nullptr, nullptr,
-                                  &size))
+        if (!Crypt().CryptDecodeObjectEx(X509_ASN_ENCODING, X509_OCTET_STRING, value.pbData, value.cbData, 0, nullptr,
+                                         nullptr, &size))
             return false;
         std::vector<BYTE> decoded(size);
-        if (!Crypt().DecodeObject(X509_ASN_ENCODING, X509_OCTET_STRING, value.pbData, value.cbData, 0, nullptr,
-                                  decoded.data(), &size))
+        if (!Crypt().CryptDecodeObjectEx(X509_ASN_ENCODING, X509_OCTET_STRING, value.pbData, value.cbData, 0, nullptr,
+                                         decoded.data(), &size))
             return false;
         const auto& digest = *reinterpret_cast<const CRYPT_DATA_BLOB*>(decoded.data());
         return !contentDigest.empty() && LowerHex(digest.pbData, digest.cbData) == contentDigest;
@@ -198,11 +191,11 @@ bool DigestAttributeMatches(const CMSG_SIGNER_INFO& signer, const std::string& c
 std::string SubjectOf(PCCERT_CONTEXT certificate) {
     const DWORD format = CERT_X500_NAME_STR | CERT_NAME_STR_REVERSE_FLAG;
     CERT_NAME_BLOB* subject = &certificate->pCertInfo->Subject;
-    const DWORD length = Crypt().NameToStr(X509_ASN_ENCODING, subject, format, nullptr, 0);
+    const DWORD length = Crypt().CertNameToStrW(X509_ASN_ENCODING, subject, format, nullptr, 0);
     if (length <= 1)
         return {};
     std::wstring name(length, L'\0');
-    name.resize(Crypt().NameToStr(X509_ASN_ENCODING, subject, format, name.data(), length) - 1);
+    name.resize(Crypt().CertNameToStrW(X509_ASN_ENCODING, subject, format, name.data(), length) - 1);
     return WideToUtf8(name);
 }
 
@@ -224,17 +217,17 @@ SignerCheck CheckSigner(HCRYPTMSG message, DWORD index, HCERTSTORE carried, HCER
     const auto& signer = *reinterpret_cast<const CMSG_SIGNER_INFO*>(signerInfo.data());
     auto* id = reinterpret_cast<CERT_INFO*>(signerId.data());
 
-    Certificate certificate(c.GetSubjectCertificate(carried, kEncoding, id));
+    Certificate certificate(c.CertGetSubjectCertificateFromStore(carried, kEncoding, id));
     // A signature made without its certificate (openssl cms -nocerts) may name a trusted certificate.
     if (!certificate.Get())
-        certificate = Certificate(c.GetSubjectCertificate(trusted, kEncoding, id));
+        certificate = Certificate(c.CertGetSubjectCertificateFromStore(trusted, kEncoding, id));
     CMSG_CTRL_VERIFY_SIGNATURE_EX_PARA verify{};
     verify.cbSize = sizeof verify;
     verify.dwSignerIndex = index;
     verify.dwSignerType = CMSG_VERIFY_SIGNER_CERT;
     verify.pvSigner = const_cast<CERT_CONTEXT*>(certificate.Get());
     const bool signatureVerifies =
-        certificate.Get() && c.MsgControl(message, 0, CMSG_CTRL_VERIFY_SIGNATURE_EX, &verify);
+        certificate.Get() && c.CryptMsgControl(message, 0, CMSG_CTRL_VERIFY_SIGNATURE_EX, &verify);
 
     // The digest of the content as the message hashed it, read after verifying (which may still hash into it).
     // Should the system not tell it, a SHA-256 is computed here rather than the signature taken on trust.
@@ -261,24 +254,24 @@ SignatureCheck VerifyImageSignature(const std::uint8_t* signature, std::size_t s
     const Crypt32& c = Crypt();
     SignatureCheck check;
     check.state = SignatureState::Invalid;
-    if (!c.loaded || signatureSize == 0 || signatureSize > MAXDWORD || imageSize > MAXDWORD)
+    if (!c.Loaded() || signatureSize == 0 || signatureSize > MAXDWORD || imageSize > MAXDWORD)
         return check;
 
-    const Message message(c.MsgOpenToDecode(kEncoding, CMSG_DETACHED_FLAG, 0, 0, nullptr, nullptr));
+    const Message message(c.CryptMsgOpenToDecode(kEncoding, CMSG_DETACHED_FLAG, 0, 0, nullptr, nullptr));
     DWORD type = 0;
     DWORD typeSize = sizeof type;
     DWORD signers = 0;
     DWORD signersSize = sizeof signers;
-    if (!message.Get() || !c.MsgUpdate(message.Get(), signature, static_cast<DWORD>(signatureSize), TRUE) ||
-        !c.MsgGetParam(message.Get(), CMSG_TYPE_PARAM, 0, &type, &typeSize) || type != CMSG_SIGNED ||
-        !c.MsgGetParam(message.Get(), CMSG_SIGNER_COUNT_PARAM, 0, &signers, &signersSize) || signers == 0 ||
+    if (!message.Get() || !c.CryptMsgUpdate(message.Get(), signature, static_cast<DWORD>(signatureSize), TRUE) ||
+        !c.CryptMsgGetParam(message.Get(), CMSG_TYPE_PARAM, 0, &type, &typeSize) || type != CMSG_SIGNED ||
+        !c.CryptMsgGetParam(message.Get(), CMSG_SIGNER_COUNT_PARAM, 0, &signers, &signersSize) || signers == 0 ||
         signers > kMaxSigners)
         return check;
     // The message hashes the content as it takes it: the one pass over the image.
-    if (!c.MsgUpdate(message.Get(), image, static_cast<DWORD>(imageSize), TRUE))
+    if (!c.CryptMsgUpdate(message.Get(), image, static_cast<DWORD>(imageSize), TRUE))
         return check;
 
-    const Store carried(c.OpenStore(CERT_STORE_PROV_MSG, kEncoding, 0, 0, message.Get()));
+    const Store carried(c.CertOpenStore(CERT_STORE_PROV_MSG, kEncoding, 0, 0, message.Get()));
     const Store trusted = LoadTrusted(trustedFolder);
     if (!carried.Get() || !trusted.Get())
         return check;

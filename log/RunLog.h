@@ -5,11 +5,6 @@
 
 #include "RunRecord.h"
 
-// The machine policy that gathers every station's log in one folder (a share): REG_SZ LogFolder under this key of
-// HKEY_LOCAL_MACHINE, in the 64-bit view.
-inline constexpr wchar_t kPolicyKey[] = L"SOFTWARE\\Policies\\Corvane\\Ostrel update";
-inline constexpr wchar_t kLogFolderValue[] = L"LogFolder";
-
 struct DefaultLog {
     std::wstring path;       // empty when there is none
     bool fromPolicy = false; // <LogFolder>\<computer name>.jsonl

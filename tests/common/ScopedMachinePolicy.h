@@ -4,19 +4,22 @@
 
 #include <windows.h>
 
+#include "MachinePolicy.h"
+
 class ScopedMachinePolicy {
 public:
     ScopedMachinePolicy(const wchar_t* name, DWORD value) : m_name(name) {
         HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key,
-                            nullptr) == ERROR_SUCCESS) {
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, MachinePolicy::kKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                            nullptr, &key, nullptr) == ERROR_SUCCESS) {
             RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
             RegCloseKey(key);
         }
     }
     ~ScopedMachinePolicy() {
         HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &key) == ERROR_SUCCESS) {
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, MachinePolicy::kKey, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &key) ==
+            ERROR_SUCCESS) {
             RegDeleteValueW(key, m_name);
             RegCloseKey(key);
         }
@@ -25,6 +28,5 @@ public:
     ScopedMachinePolicy& operator=(const ScopedMachinePolicy&) = delete;
 
 private:
-    static constexpr wchar_t kKey[] = L"SOFTWARE\\Policies\\Corvane\\Ostrel update";
     const wchar_t* m_name;
 };

@@ -1,0 +1,28 @@
+// The image gate's verdict as the checksum, signature and signer facts of the record.
+#include "VerdictFacts.h"
+
+#include "AnsiText.h"
+
+void AddVerdictFacts(ImageFacts& facts, const ImageVerdict& verdict) {
+    if (!verdict.sha256.empty())
+        facts.sha256 = verdict.sha256;
+    switch (verdict.checksum.state) {
+    case ChecksumState::None:
+        facts.checksum = "none";
+        break;
+    case ChecksumState::Match:
+        facts.checksum = "match";
+        break;
+    case ChecksumState::Mismatch:
+    case ChecksumState::NoHash:
+    case ChecksumState::Disagree:
+        facts.checksum = "mismatch";
+        break;
+    }
+    for (const std::wstring& file : verdict.checksumFiles)
+        facts.checksumFiles += (facts.checksumFiles.empty() ? "" : " and ") + WideToUtf8(file);
+    const char* const kSignatureStates[] = {"none", "valid", "invalid", "untrusted"};
+    facts.signature = kSignatureStates[static_cast<int>(verdict.signature.state)];
+    if (!verdict.signature.signer.empty())
+        facts.signer = verdict.signature.signer;
+}

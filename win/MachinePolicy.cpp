@@ -1,0 +1,80 @@
+// The machine policy's values, read from the registry's 64-bit view.
+#include "MachinePolicy.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <vector>
+
+#include "Handle.h"
+
+namespace MachinePolicy {
+namespace {
+
+using RegistryKey = UniqueAny<HKEY, &RegCloseKey>;
+
+struct RawValue {
+    DWORD type = REG_NONE;
+    std::vector<BYTE> bytes;
+};
+
+std::optional<RawValue> Read(const wchar_t* name) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &opened) != ERROR_SUCCESS)
+        return std::nullopt;
+    const RegistryKey key(opened);
+    RawValue value;
+    DWORD size = 0;
+    if (RegQueryValueExW(key.Get(), name, nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    value.bytes.resize(size);
+    // The value may grow between the two reads; what does not fit then is not read at all.
+    if (RegQueryValueExW(key.Get(), name, nullptr, &value.type, value.bytes.data(), &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    value.bytes.resize(size);
+    return value;
+}
+
+std::optional<std::wstring> TextOf(const std::optional<RawValue>& value) {
+    if (!value || (value->type != REG_SZ && value->type != REG_EXPAND_SZ))
+        return std::nullopt;
+    // A registry string need not end with its zero, and may hold more than one.
+    std::wstring text(reinterpret_cast<const wchar_t*>(value->bytes.data()), value->bytes.size() / sizeof(wchar_t));
+    while (!text.empty() && text.back() == L'\0')
+        text.pop_back();
+    return text;
+}
+
+} // namespace
+
+std::optional<DWORD> Dword(const wchar_t* name) {
+    const std::optional<RawValue> value = Read(name);
+    if (!value || value->type != REG_DWORD || value->bytes.size() != sizeof(DWORD))
+        return std::nullopt;
+    DWORD number = 0;
+    std::copy(value->bytes.begin(), value->bytes.end(), reinterpret_cast<BYTE*>(&number));
+    return number;
+}
+
+std::optional<std::wstring> Text(const wchar_t* name) {
+    return TextOf(Read(name));
+}
+
+std::optional<std::wstring> Folder(const wchar_t* name) {
+    const std::optional<RawValue> value = Read(name);
+    std::optional<std::wstring> text = TextOf(value);
+    if (text && value->type == REG_EXPAND_SZ) {
+        const DWORD length = ExpandEnvironmentStringsW(text->c_str(), nullptr, 0);
+        std::wstring expanded(length, L'\0');
+        if (length == 0 || ExpandEnvironmentStringsW(text->c_str(), expanded.data(), length) == 0)
+            return std::nullopt;
+        expanded.resize(wcslen(expanded.c_str()));
+        text = std::move(expanded);
+    }
+    while (text && !text->empty() && (text->back() == L'\\' || text->back() == L'/'))
+        text->pop_back();
+    if (!text || text->empty())
+        return std::nullopt;
+    return text;
+}
+
+} // namespace MachinePolicy
