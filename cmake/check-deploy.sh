@@ -1,13 +1,8 @@
 #!/usr/bin/env bash
-# Checks what IT deploys, under Wine in a fresh prefix. cpack builds the setup program, the MSI package and the winget
-# manifests of this version, and once more of a lower version (same files), then:
-#  1. the winget manifests parse and their hashes, product code and version are those of the built installers;
-#  2. the setup program for the current user: the lower version, then this one over it with /LANG=de, leave one entry
-#     under HKCU, the files in LOCALAPPDATA\Programs and nothing under HKLM; its uninstaller removes it silently;
-#  3. the setup program for all users: this version over the lower one leaves one entry under HKLM;
-#  4. the MSI package: an unknown LANG is refused; the lower version (English), then this one with LANG=ko, leave one
-#     entry and the setup program's files with the Korean table as lang.ini; msiexec /x leaves no file of ours;
-# and in the end the registry names us nowhere.
+# Checks what IT deploys. cpack builds the setup program, the MSI package and the winget manifests of this version and
+# of a lower one; the manifests must match the installers. Then, under Wine in a fresh prefix, each installer (setup
+# for the current user, for all users, the MSI package with LANG=ko) goes over its lower version, leaving one entry
+# and the right table, and is removed; the current user's leaves HKLM alone, the MSI refuses an unknown LANG.
 # Usage: check-deploy.sh CPACK BUILD-DIR PACKAGE-NAME ARCH VERSION SOURCE-DIR   (ARCH win32 or win64)
 set -euo pipefail
 cpack=$1 build=$(cd "$2" && pwd) package=$3 arch=$4 version=$5 source=$(cd "$6" && pwd)
@@ -88,7 +83,7 @@ entries() {
 one_entry() {
     local found
     found=$(entries "$1")
-    [ "$found" = "$2" ] || fail "after $3 the entries under $1 are \"${found//$'\n'/, }\", not one of version $2"
+    [ "$found" = "$2" ] || fail "after $3 the entries under $1 are \"${found//$'\n'/, }\", not one of $2"
 }
 gone() {
     for _ in $(seq 150); do
