@@ -15,6 +15,11 @@ inline constexpr wchar_t kKey[] = L"SOFTWARE\\Policies\\Corvane\\Ostrel update";
 inline constexpr wchar_t kRequireSignedImages[] = L"RequireSignedImages";
 // A folder (a share) that gathers every station's log.
 inline constexpr wchar_t kLogFolder[] = L"LogFolder";
+// Read with the firmware catalog: where the catalog is (an empty text: no catalog, no network), the channel it
+// follows (stable when absent), and the mirror folder.
+inline constexpr wchar_t kCatalog[] = L"Catalog";
+inline constexpr wchar_t kChannel[] = L"Channel";
+inline constexpr wchar_t kFirmwareFolder[] = L"FirmwareFolder";
 
 // The value `name` when it is a DWORD.
 std::optional<DWORD> Dword(const wchar_t* name);
