@@ -97,6 +97,8 @@ private:
 
     const std::vector<std::u16string>& m_args;
     std::size_t m_next = 0;
+    // Where the word after a --wait without a limit stands; none when there was none.
+    std::size_t m_bareWaitAt = static_cast<std::size_t>(-1);
     bool m_haveImage = false;
     ParsedFlashOptions m_parsed;
 };
@@ -106,6 +108,12 @@ ParsedFlashOptions Parser::Run() {
     bool onlyOperands = false;
     while (m_next < m_args.size()) {
         const std::u16string& arg = m_args[m_next++];
+        std::uint32_t seconds = 0;
+        // "--wait 30 fw.hdr": the limit is only ever attached, and an image named by a number is no image.
+        if (!onlyOperands && m_bareWaitAt == m_next - 1 && ParseNumber(arg, seconds)) {
+            Fail("--wait takes its seconds attached: write --wait=" + Narrow(arg) + " or -w" + Narrow(arg));
+            return m_parsed;
+        }
         bool ok;
         if (onlyOperands || arg.size() < 2 || arg[0] != u'-')
             ok = SetImage(arg);
@@ -250,8 +258,10 @@ bool Parser::TakeValue(const std::string& name, const std::optional<std::u16stri
 bool Parser::SetWait(const std::optional<std::u16string>& value) {
     FlashOptions& options = m_parsed.options;
     options.wait = true;
-    if (!value)
+    if (!value) {
+        m_bareWaitAt = m_next;
         return true;
+    }
     std::uint32_t seconds = 0;
     if (!ParseNumber(*value, seconds))
         return Fail("--wait: \"" + Narrow(*value) + "\" is not a number of seconds");

@@ -32,6 +32,7 @@ TEST(FlashCommandLine, OptionsParseAsDocumentedAndMistakesAreUsageErrors) {
         {{u"--version"}, "", [](FlashOptions& o) { o.mode = FlashMode::Version, o.image.clear(); }},
         {{}, "no image"},
         {{u"a.hdr", u"b.hdr"}, "more than one image"},
+        {{u"--wait", u"30", u"a.hdr"}, "write --wait=30 or -w30"},
         {{u"--bogus", u"a.hdr"}, "unknown option --bogus"},
         {{u"-x", u"a.hdr"}, "unknown option -x"},
         {{u"--wait=soon", u"a.hdr"}, "--wait"},
