@@ -13,10 +13,12 @@ TEST(RunEnds, EveryEndHasOneRowAndEveryRefusedStepNeverReadsAsAWriteToTheDevice)
         EXPECT_EQ(std::string(row.reason).empty(), end == RunEnd::Written) << i;
         EXPECT_EQ(result == "ok", end == RunEnd::Written) << i;
         // Nothing was sent for a refusal; a stopped transfer always leaves part of an image.
-        if (result == "refused" || result == "ok")
+        if (result == "refused" || result == "ok") {
             EXPECT_FALSE(row.partlyWritten) << i;
-        if (result == "interrupted")
+        }
+        if (result == "interrupted") {
             EXPECT_TRUE(row.partlyWritten) << i;
+        }
     }
     // A step that ends a run before its worker starts is refused, sending nothing; only a missing thread, whose
     // pipe was open, counts as a failed transfer.
