@@ -98,15 +98,13 @@ TEST(ImageGate, APolicyValueOfAnyKindButZeroRequiresSignaturesAndAFolderIsExpand
         DWORD type;
         std::string bytes;
         bool required;
-    } cases[] = {
-        {REG_SZ, Utf16Z(L"1"), true},
-        {REG_SZ, Utf16Z(L"true"), true},
-        {REG_SZ, Utf16Z(L""), true},
-        {REG_QWORD, std::string(8, '\0'), true},
-        {REG_BINARY, std::string(4, '\0'), true},
-        {REG_SZ, Utf16Z(L"0"), false},
-        {REG_EXPAND_SZ, Utf16Z(L"0"), false},
-    };
+    } cases[] = {{REG_SZ, Utf16Z(L"1"), true},
+                 {REG_SZ, Utf16Z(L"true"), true},
+                 {REG_SZ, Utf16Z(L""), true},
+                 {REG_QWORD, std::string(8, '\0'), true},
+                 {REG_BINARY, std::string(4, '\0'), true},
+                 {REG_SZ, Utf16Z(L"0"), false},
+                 {REG_EXPAND_SZ, Utf16Z(L"0"), false}};
     for (const auto& c : cases) {
         const ScopedMachinePolicy policy(L"RequireSignedImages", c.type, c.bytes);
         EXPECT_EQ(MachineRequiresSignedImages(), c.required) << c.type << " " << &c - cases;
