@@ -1,7 +1,6 @@
 // The machine policy's values, read from the registry's 64-bit view.
 #include "MachinePolicy.h"
 
-#include <algorithm>
 #include <cwchar>
 #include <vector>
 
@@ -53,15 +52,6 @@ std::optional<std::wstring> TextOf(const std::optional<RawValue>& value) {
 }
 
 } // namespace
-
-std::optional<DWORD> Dword(const wchar_t* name) {
-    const std::optional<RawValue> value = Read(name);
-    if (!value || value->type != REG_DWORD || value->bytes.size() != sizeof(DWORD))
-        return std::nullopt;
-    DWORD number = 0;
-    std::copy(value->bytes.begin(), value->bytes.end(), reinterpret_cast<BYTE*>(&number));
-    return number;
-}
 
 std::optional<bool> Switch(const wchar_t* name) {
     const std::optional<RawValue> value = Read(name);

@@ -16,8 +16,6 @@ inline constexpr wchar_t kRequireSignedImages[] = L"RequireSignedImages";
 // A folder (a share) that gathers every station's log.
 inline constexpr wchar_t kLogFolder[] = L"LogFolder";
 
-// The value `name` when it is a DWORD.
-std::optional<DWORD> Dword(const wchar_t* name);
 // The value `name` as a switch that fails closed: nothing when it is absent; off (false) only for a DWORD of 0 or the
 // text "0"; on for anything else that is there: another number or text (Group Policy Preferences write "1" as
 // REG_SZ), another type, a value that cannot be read.
