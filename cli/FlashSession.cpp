@@ -96,7 +96,8 @@ void FlashSession::ReportRefusal(RunOutcome outcome) {
     case RunOutcome::SignatureInvalid:
     case RunOutcome::SignerUntrusted:
         m_reporter.Error("signature file: " + WideToUtf8(FullPathOf(ToWide(m_options.image))) + ".p7s" +
-                         (m_facts.signer ? ", signed by " + *m_facts.signer : ""));
+                         (m_facts.signer ? ", signed by " + *m_facts.signer : "") +
+                         (verdict.signature.reason.empty() ? "" : " (" + verdict.signature.reason + ")"));
         break;
     default:
         break;

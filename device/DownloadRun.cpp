@@ -56,8 +56,10 @@ RunOutcome DownloadRun::LoadImage() {
 
 RunOutcome DownloadRun::CheckImage(bool signatureRequired) {
     // The checksum files and the signature lie beside the image: its folder and name come from its full path.
+    const bool policyRequiresSignature = MachineRequiresSignedImages();
     m_verdict = JudgeImage(FullPathOf(m_imagePath), m_image.bytes.get(), m_image.size,
-                           signatureRequired || MachineRequiresSignedImages());
+                           signatureRequired || policyRequiresSignature);
+    m_verdict.policyRequiresSignature = policyRequiresSignature;
     switch (m_verdict.refusal) {
     case ImageRefusal::None:
         break;

@@ -95,5 +95,5 @@ ImageVerdict JudgeImage(const std::wstring& imagePath, const std::uint8_t* image
 }
 
 bool MachineRequiresSignedImages() {
-    return MachinePolicy::Dword(MachinePolicy::kRequireSignedImages).value_or(0) != 0;
+    return MachinePolicy::Switch(MachinePolicy::kRequireSignedImages).value_or(false);
 }

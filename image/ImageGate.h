@@ -32,6 +32,8 @@ struct ImageVerdict {
     std::wstring unreadableFile;
     bool unreadableTooLarge = false;
     unsigned long unreadableError = 0; // the system's, when it was not only too large
+    // The machine policy required a signature (told by the caller, which reads the policy).
+    bool policyRequiresSignature = false;
 };
 
 // The folder `trusted` beside the program, with its trailing separator; empty if the program's path is unknown.
@@ -44,6 +46,7 @@ std::wstring TrustedCertificateFolder();
 ImageVerdict JudgeImage(const std::wstring& imagePath, const std::uint8_t* image, std::size_t imageSize,
                         bool signatureRequired, const std::wstring& trustedFolder = TrustedCertificateFolder());
 
-// True when the machine's policy (HKLM\SOFTWARE\Policies\Corvane\Ostrel update, RequireSignedImages, a DWORD other
-// than 0, read in the 64-bit view) accepts only images with a valid, trusted signature.
+// True when the machine's policy (HKLM\SOFTWARE\Policies\Corvane\Ostrel update, RequireSignedImages, read in the
+// 64-bit view) accepts only images with a valid, trusted signature: when the value is there and is neither a DWORD of
+// 0 nor the text "0".
 bool MachineRequiresSignedImages();

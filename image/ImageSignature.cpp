@@ -2,7 +2,9 @@
 // and the trusted certificates of a folder.
 #include "ImageSignature.h"
 
+#include <cstdio>
 #include <cstring>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -13,8 +15,9 @@
 #include "AnsiText.h"
 #include "Handle.h"
 #include "Sha256.h"
-#include "SystemLibrary.h"
 #include "SideFile.h"
+#include "SignerVerdict.h"
+#include "SystemLibrary.h"
 
 namespace {
 
@@ -50,6 +53,8 @@ struct Crypt32 {
     CRYPT32_FUNCTION(CertNameToStrW);
     CRYPT32_FUNCTION(CryptDecodeObjectEx);
     CRYPT32_FUNCTION(CryptStringToBinaryA);
+    CRYPT32_FUNCTION(CertFindExtension);
+    CRYPT32_FUNCTION(CertGetIntendedKeyUsage);
     bool Loaded() const { return missing == 0; }
 };
 #undef CRYPT32_FUNCTION
@@ -139,27 +144,99 @@ Store LoadTrusted(const std::wstring& folder) {
     return store;
 }
 
-// Equal to a trusted certificate (every byte: the issuer and serial number alone are easily copied), or signed by
-// one whose subject is its issuer.
-bool IsTrusted(PCCERT_CONTEXT signer, HCERTSTORE trusted) {
+// The structure that `type` decodes `encoded` into; empty when it cannot.
+std::vector<BYTE> Decoded(LPCSTR type, const BYTE* encoded, DWORD encodedSize) {
+    DWORD size = 0;
+    if (!Crypt().CryptDecodeObjectEx(X509_ASN_ENCODING, type, encoded, encodedSize, 0, nullptr, nullptr, &size))
+        return {};
+    std::vector<BYTE> decoded(size);
+    if (!Crypt().CryptDecodeObjectEx(X509_ASN_ENCODING, type, encoded, encodedSize, 0, nullptr, decoded.data(), &size))
+        return {};
+    return decoded;
+}
+
+const CERT_EXTENSION* ExtensionOf(PCCERT_CONTEXT certificate, LPCSTR oid) {
+    const CERT_INFO& info = *certificate->pCertInfo;
+    return Crypt().CertFindExtension(oid, info.cExtension, info.rgExtension);
+}
+
+// "YYYY-MM-DDTHH:MM:SSZ"; empty for a time that no calendar date holds.
+std::string UtcText(const FILETIME& time) {
+    SYSTEMTIME utc;
+    if (!FileTimeToSystemTime(&time, &utc))
+        return {};
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02uZ", utc.wYear, utc.wMonth, utc.wDay, utc.wHour,
+                  utc.wMinute, utc.wSecond);
+    return text;
+}
+
+IssuerFacts IssuerFactsOf(PCCERT_CONTEXT issuer) {
+    IssuerFacts facts;
+    if (const CERT_EXTENSION* extension = ExtensionOf(issuer, szOID_BASIC_CONSTRAINTS2)) {
+        const std::vector<BYTE> decoded =
+            Decoded(X509_BASIC_CONSTRAINTS2, extension->Value.pbData, extension->Value.cbData);
+        facts.isCa = !decoded.empty() && reinterpret_cast<const CERT_BASIC_CONSTRAINTS2_INFO*>(decoded.data())->fCA;
+    }
+    BYTE usage[2] = {};
+    const bool read = Crypt().CertGetIntendedKeyUsage(X509_ASN_ENCODING, issuer->pCertInfo, usage, sizeof usage);
+    // It fails with no error when there is no keyUsage; a keyUsage that cannot be read allows nothing.
+    facts.hasKeyUsage = read || GetLastError() != 0;
+    facts.keyCertSign = read && (usage[0] & CERT_KEY_CERT_SIGN_KEY_USAGE) != 0;
+    return facts;
+}
+
+// What the trust in the signer rests on. Equal to a trusted certificate means every byte: the issuer and serial number
+// alone are easily copied. Issued by one means its subject is the signer's issuer and its key signed the certificate.
+SignerFacts SignerFactsOf(PCCERT_CONTEXT signer, HCERTSTORE trusted, std::string signingTime) {
     const Crypt32& c = Crypt();
+    SignerFacts facts;
     for (PCCERT_CONTEXT candidate = nullptr;
          (candidate = c.CertEnumCertificatesInStore(trusted, candidate)) != nullptr;) {
-        const bool same = candidate->cbCertEncoded == signer->cbCertEncoded &&
-                          std::memcmp(candidate->pbCertEncoded, signer->pbCertEncoded, signer->cbCertEncoded) == 0;
-        const bool issued =
-            !same &&
-            c.CertCompareCertificateName(X509_ASN_ENCODING, &signer->pCertInfo->Issuer,
-                                         &candidate->pCertInfo->Subject) &&
-            c.CryptVerifyCertificateSignatureEx(0, X509_ASN_ENCODING, CRYPT_VERIFY_CERT_SIGN_SUBJECT_CERT,
-                                                const_cast<CERT_CONTEXT*>(signer), CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT,
-                                                const_cast<CERT_CONTEXT*>(candidate), 0, nullptr);
-        if (same || issued) {
-            c.CertFreeCertificateContext(candidate);
-            return true;
+        if (candidate->cbCertEncoded == signer->cbCertEncoded &&
+            std::memcmp(candidate->pbCertEncoded, signer->pbCertEncoded, signer->cbCertEncoded) == 0)
+            facts.isTrusted = true;
+        else if (c.CertCompareCertificateName(X509_ASN_ENCODING, &signer->pCertInfo->Issuer,
+                                              &candidate->pCertInfo->Subject) &&
+                 c.CryptVerifyCertificateSignatureEx(
+                     0, X509_ASN_ENCODING, CRYPT_VERIFY_CERT_SIGN_SUBJECT_CERT, const_cast<CERT_CONTEXT*>(signer),
+                     CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT, const_cast<CERT_CONTEXT*>(candidate), 0, nullptr))
+            facts.issuers.push_back(IssuerFactsOf(candidate));
+    }
+    if (const CERT_EXTENSION* extension = ExtensionOf(signer, szOID_ENHANCED_KEY_USAGE)) {
+        const std::vector<BYTE> decoded =
+            Decoded(X509_ENHANCED_KEY_USAGE, extension->Value.pbData, extension->Value.cbData);
+        facts.extendedKeyUsage.emplace();
+        if (!decoded.empty()) {
+            const auto& usage = *reinterpret_cast<const CERT_ENHKEY_USAGE*>(decoded.data());
+            facts.extendedKeyUsage->assign(usage.rgpszUsageIdentifier,
+                                           usage.rgpszUsageIdentifier + usage.cUsageIdentifier);
         }
     }
-    return false;
+    facts.notBefore = UtcText(signer->pCertInfo->NotBefore);
+    facts.notAfter = UtcText(signer->pCertInfo->NotAfter);
+    facts.signingTime = std::move(signingTime);
+    return facts;
+}
+
+// The moment of signing as the signer states it in its signingTime attribute, else now; nothing when the attribute
+// cannot be read.
+std::optional<std::string> SigningTime(const CMSG_SIGNER_INFO& signer) {
+    for (DWORD i = 0; i < signer.AuthAttrs.cAttr; ++i) {
+        const CRYPT_ATTRIBUTE& attribute = signer.AuthAttrs.rgAttr[i];
+        if (std::strcmp(attribute.pszObjId, szOID_RSA_signingTime) != 0)
+            continue;
+        if (attribute.cValue != 1)
+            return std::nullopt;
+        const std::vector<BYTE> decoded =
+            Decoded(PKCS_UTC_TIME, attribute.rgValue[0].pbData, attribute.rgValue[0].cbData);
+        if (decoded.size() < sizeof(FILETIME))
+            return std::nullopt;
+        return UtcText(*reinterpret_cast<const FILETIME*>(decoded.data()));
+    }
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return UtcText(now);
 }
 
 // With signed attributes the signature covers them, not the content: their messageDigest must be the digest of
@@ -173,14 +250,9 @@ bool DigestAttributeMatches(const CMSG_SIGNER_INFO& signer, const std::string& c
             continue;
         if (attribute.cValue != 1)
             return false;
-        const CRYPT_ATTR_BLOB& value = attribute.rgValue[0];
-        DWORD size = 0;
-        if (!Crypt().CryptDecodeObjectEx(X509_ASN_ENCODING, X509_OCTET_STRING, value.pbData, value.cbData, 0, nullptr,
-                                         nullptr, &size))
-            return false;
-        std::vector<BYTE> decoded(size);
-        if (!Crypt().CryptDecodeObjectEx(X509_ASN_ENCODING, X509_OCTET_STRING, value.pbData, value.cbData, 0, nullptr,
-                                         decoded.data(), &size))
+        const std::vector<BYTE> decoded =
+            Decoded(X509_OCTET_STRING, attribute.rgValue[0].pbData, attribute.rgValue[0].cbData);
+        if (decoded.empty())
             return false;
         const auto& digest = *reinterpret_cast<const CRYPT_DATA_BLOB*>(decoded.data());
         return !contentDigest.empty() && LowerHex(digest.pbData, digest.cbData) == contentDigest;
@@ -201,7 +273,7 @@ std::string SubjectOf(PCCERT_CONTEXT certificate) {
 
 struct SignerCheck {
     bool verifies = false;
-    bool trusted = false;
+    SignerVerdict verdict;
     std::string subject;
     std::string sha256;
 };
@@ -239,12 +311,23 @@ SignerCheck CheckSigner(HCRYPTMSG message, DWORD index, HCERTSTORE carried, HCER
         digest = Sha256Hex(image, imageSize);
     if (sha256)
         check.sha256 = digest;
-    check.verifies = signatureVerifies && DigestAttributeMatches(signer, digest);
+    const std::optional<std::string> signingTime = SigningTime(signer);
+    check.verifies = signatureVerifies && DigestAttributeMatches(signer, digest) && signingTime;
     if (check.verifies) {
         check.subject = SubjectOf(certificate.Get());
-        check.trusted = IsTrusted(certificate.Get(), trusted);
+        check.verdict = JudgeSigner(SignerFactsOf(certificate.Get(), trusted, *signingTime));
     }
     return check;
+}
+
+// True when the message carries content of its own. Decoded as detached, such a message would be judged on the image
+// beside it; but a detached signature is what is published, and anything else is no signature of ours.
+bool CarriesContent(const std::uint8_t* signature, std::size_t signatureSize) {
+    const Crypt32& c = Crypt();
+    const Message message(c.CryptMsgOpenToDecode(kEncoding, 0, 0, 0, nullptr, nullptr));
+    DWORD size = 0;
+    return message.Get() && c.CryptMsgUpdate(message.Get(), signature, static_cast<DWORD>(signatureSize), TRUE) &&
+           c.CryptMsgGetParam(message.Get(), CMSG_CONTENT_PARAM, 0, nullptr, &size) && size > 0;
 }
 
 } // namespace
@@ -267,6 +350,10 @@ SignatureCheck VerifyImageSignature(const std::uint8_t* signature, std::size_t s
         !c.CryptMsgGetParam(message.Get(), CMSG_SIGNER_COUNT_PARAM, 0, &signers, &signersSize) || signers == 0 ||
         signers > kMaxSigners)
         return check;
+    if (CarriesContent(signature, signatureSize)) {
+        check.reason = "it carries content: not a detached signature";
+        return check;
+    }
     // The message hashes the content as it takes it: the one pass over the image.
     if (!c.CryptMsgUpdate(message.Get(), image, static_cast<DWORD>(imageSize), TRUE))
         return check;
@@ -287,10 +374,12 @@ SignatureCheck VerifyImageSignature(const std::uint8_t* signature, std::size_t s
     }
     check.state = SignatureState::Untrusted;
     check.signer = checks.front().subject;
+    check.reason = checks.front().verdict.reason;
     for (const SignerCheck& signer : checks) {
-        if (signer.trusted) {
+        if (signer.verdict.trust == SignerTrust::Trusted) {
             check.state = SignatureState::Valid;
             check.signer = signer.subject;
+            check.reason.clear();
             break;
         }
     }

@@ -45,7 +45,13 @@ JsonLine& AddImageFields(JsonLine& line, const ImageFacts& facts) {
         line.AddNull("marker").AddNull("port").AddNull("kind").AddNull("kind_name").AddNull("date");
     }
     line.Add("sha256", facts.sha256);
-    return line.Add("checksum", facts.checksum).Add("signature", facts.signature).Add("signer", facts.signer);
+    line.Add("checksum", facts.checksum).Add("signature", facts.signature).Add("signer", facts.signer);
+    // Only when there is one, so that the lines of the other cases stay as they were.
+    if (facts.signerProblem)
+        line.Add("signer_problem", *facts.signerProblem);
+    if (facts.policy)
+        line.Add("policy", *facts.policy);
+    return line;
 }
 
 std::string InfoText(const ImageFacts& facts) {
@@ -67,6 +73,8 @@ std::string InfoText(const ImageFacts& facts) {
         text += "payload  " + std::to_string(*payload) + " bytes\n";
     if (facts.sha256)
         text += "sha256   " + *facts.sha256 + "\n";
+    if (facts.policy)
+        text += "policy   " + *facts.policy + " (signature required)\n";
     if (facts.checksum) {
         text += "checksum: ";
         if (*facts.checksum == "match")
@@ -82,7 +90,8 @@ std::string InfoText(const ImageFacts& facts) {
         if (*facts.signature == "valid")
             text += "valid, signed by " + facts.signer.value_or("?");
         else if (*facts.signature == "untrusted")
-            text += "not trusted, signed by " + facts.signer.value_or("?");
+            text += "not trusted" + (facts.signerProblem ? " (" + *facts.signerProblem + ")" : std::string()) +
+                    ", signed by " + facts.signer.value_or("?");
         else
             text += *facts.signature;
         text += "\n";

@@ -22,7 +22,7 @@ constexpr RunEndRow kEnds[] = {
     {RunEnd::ChecksumUnreadable, RunResult::kRefused, "a checksum file beside the image cannot be read", false},
     {RunEnd::SignatureInvalid, RunResult::kRefused, "the image's signature does not verify its bytes", false},
     {RunEnd::SignatureUnreadable, RunResult::kRefused, "the signature file beside the image cannot be read", false},
-    {RunEnd::SignerUntrusted, RunResult::kRefused, "the image's signer is not among the trusted certificates", false},
+    {RunEnd::SignerUntrusted, RunResult::kRefused, "the image's signer is not trusted", false},
     {RunEnd::UnsignedRefused, RunResult::kRefused,
      "this computer accepts only signed images, and the image is not signed", false},
     {RunEnd::NoDevice, RunResult::kRefused, "no Ostrel device is attached: connect it, or add --wait[=SECONDS]", false},
