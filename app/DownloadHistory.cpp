@@ -6,8 +6,10 @@
 #include <deque>
 #include <mutex>
 
+#include "AnsiText.h"
 #include "AttemptLog.h"
 #include "JsonLine.h"
+#include "RunEnds.h"
 #include "RunLog.h"
 #include "VerdictFacts.h"
 #include "version.h"
@@ -45,29 +47,12 @@ void WriteLines(const std::shared_ptr<CDownloadHistory::Queue>& queue) {
     }
 }
 
-const char* ReasonOf(TransferOutcome outcome, bool closing) {
-    switch (outcome) {
-    case TransferOutcome::Complete:
-        return "";
-    case TransferOutcome::HeaderFailed:
-        return RunReason::kHeaderRefused;
-    case TransferOutcome::ChunkFailed:
-    case TransferOutcome::PartialWrite:
-        return RunReason::kTransferBroken;
-    case TransferOutcome::ImageTooShort:
-        return RunReason::kImageTooShort;
-    case TransferOutcome::Stopped:
-        break;
-    }
-    return closing ? "stopped by closing the window" : RunReason::kTransferStalled;
-}
-
 } // namespace
 
 void CDownloadHistory::Started(const DownloadRun& run, const std::wstring& imagePath) {
     const ImageData& image = run.Image();
     m_image = ImageFacts();
-    m_image.path = Utf16ToUtf8(std::u16string(imagePath.begin(), imagePath.end()));
+    m_image.path = WideToUtf8(imagePath);
     m_image.haveHeader = true;
     m_image.header = run.Header();
     m_image.size = image.size;
@@ -87,13 +72,11 @@ void CDownloadHistory::Ended(const TransferWorker& worker, bool closing) {
     m_running = false;
     // The worker has ended: its outcome is final.
     worker.WaitForEnd(INFINITE);
-    const TransferOutcome outcome = worker.Outcome();
+    const RunEnd end = EndOfTransfer(worker.Outcome(), closing ? RunEnd::WindowClosed : RunEnd::TransferStalled);
     RunRecord record = StampedRecord(RunFront::kWindow, OSTREL_VERSION_TEXT);
     record.image = m_image;
-    record.result = outcome == TransferOutcome::Complete             ? RunResult::kOk
-                    : closing && outcome == TransferOutcome::Stopped ? RunResult::kInterrupted
-                                                                     : RunResult::kFailed;
-    record.reason = ReasonOf(outcome, closing);
+    record.result = LogResultOf(end);
+    record.reason = ReasonOf(end);
     record.bytes = worker.BytesSent();
     record.seconds = static_cast<double>(GetTickCount64() - m_startTick) / 1000.0;
     record.rate =

@@ -15,6 +15,7 @@
 #include "MessageBox.h"
 #include "ModulePath.h"
 #include "PaintDC.h"
+#include "ScopeExit.h"
 #include "TextPlaceholders.h"
 #include "TransferMessages.h"
 #include "resource.h"
@@ -29,6 +30,40 @@ const char kImageFilter[] = "hdr file (*.hdr) |*.HDR||";
 constexpr COLORREF kBandStartColor = 0x808000;   // teal
 constexpr COLORREF kBandEndColor = 0x800000;     // navy
 constexpr COLORREF kPercentTextColor = 0x008000; // green
+
+// The window's column of the table of ends: the text it shows for an end, in a box or on the result line. A press
+// never ends without a word: an end the window has no row for reads as a failed download.
+struct WindowEndText {
+    RunEnd end;
+    TextId text;
+    bool onResultLine;
+};
+constexpr TextId kImageUnreadableText{TextKey::kMessageSection, TextKey::kImageUnreadable, ""};
+constexpr TextId kDeviceMissingText{TextKey::kMessageSection, TextKey::kDeviceMissing, ""};
+constexpr WindowEndText kFailedTransferText{RunEnd::TransferBroken, Text::kTransferFailed, true};
+constexpr WindowEndText kEndTexts[] = {
+    {RunEnd::Written, {TextKey::kMessageSection, TextKey::kTransferEnded, ""}, true},
+    // Changed since its header was read: the worker needs the tested header and a 32-bit size. A failed whole read
+    // is told too.
+    {RunEnd::ImageTooShort, kImageUnreadableText, false},
+    {RunEnd::ImageTooLarge, kImageUnreadableText, false},
+    {RunEnd::ImageUnreadable, kImageUnreadableText, false},
+    {RunEnd::ImageChanged, kImageUnreadableText, false},
+    {RunEnd::NotAnImage, {TextKey::kMessageSection, TextKey::kNotAnImage, ""}, false},
+    {RunEnd::UartImage, {TextKey::kMessageSection, TextKey::kUartImage, ""}, false},
+    {RunEnd::ChecksumMismatch, Text::kChecksumMismatch, false},
+    {RunEnd::ChecksumUnreadable, Text::kSideFileUnreadable, false},
+    {RunEnd::SignatureInvalid, Text::kSignatureRefused, false},
+    {RunEnd::SignatureUnreadable, Text::kSideFileUnreadable, false},
+    {RunEnd::SignerUntrusted, Text::kSignatureRefused, false},
+    {RunEnd::UnsignedRefused, Text::kUnsignedRefused, false},
+    // The window's own presence check, or a device that went away since it.
+    {RunEnd::NoDevice, kDeviceMissingText, false},
+    {RunEnd::PipeRefused, kDeviceMissingText, false},
+    {RunEnd::DeviceBusy, Text::kAnotherRunWrites, false},
+    {RunEnd::DriverMissing, {TextKey::kMessageSection, TextKey::kDriverNotLoaded, ""}, false},
+    kFailedTransferText,
+};
 } // namespace
 
 const MessageMapEntry<CLumetraDlg> CLumetraDlg::kMessageMap[] = {
@@ -75,10 +110,10 @@ BOOL CLumetraDlg::OnInitDialog() {
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
 
-    SetWindowText(TableText(TextKey::kTitleSection, TextKey::kWindowTitle));
-    SetDlgItemText(IDC_DOWNLOAD, TableText(TextKey::kControlSection, TextKey::kDownloadCaption));
-    SetDlgItemText(IDCANCEL, TableText(TextKey::kControlSection, TextKey::kCancelCaption));
-    SetDlgItemText(IDC_STATUS, TableText(TextKey::kMessageSection, TextKey::kDeviceNotFound));
+    SetWindowText(m_texts.Text(TextKey::kTitleSection, TextKey::kWindowTitle));
+    SetDlgItemText(IDC_DOWNLOAD, m_texts.Text(TextKey::kControlSection, TextKey::kDownloadCaption));
+    SetDlgItemText(IDCANCEL, m_texts.Text(TextKey::kControlSection, TextKey::kCancelCaption));
+    SetDlgItemText(IDC_STATUS, m_texts.Text(TextKey::kMessageSection, TextKey::kDeviceNotFound));
 
     m_progress.SetRange(0, 100);
     m_progress.SetPos(0);
@@ -87,7 +122,7 @@ BOOL CLumetraDlg::OnInitDialog() {
     m_progress.SetEndColor(kBandEndColor);
     m_progress.SetTextColor(kPercentTextColor);
     // Screen readers name the bar after the frame around it, or else with the table's word for it.
-    m_progress.SetAccessibleName(FrameTextAround(m_progress.GetSafeHwnd(), TextOf(Text::kProgressName)));
+    m_progress.SetAccessibleName(FrameTextAround(m_progress.GetSafeHwnd(), m_texts.Text(Text::kProgressName)));
     m_taskbar.Attach(m_hWnd);
 
     SetTimer(kPresenceTimer, kFirstPresenceCheckMs);
@@ -102,7 +137,7 @@ void CLumetraDlg::OnFirmwareReady(UINT, LPARAM) {
     // Only while idle and before any download: the line must never hide a run's result.
     if (!ready || m_phase != RunPhase::Idle || !m_imagePath.empty())
         return;
-    SetDlgItemText(IDC_RESULT, Utf8ToWide(FillPlaceholders(WideToUtf8(TextOf(Text::kFirmwareReady)),
+    SetDlgItemText(IDC_RESULT, Utf8ToWide(FillPlaceholders(WideToUtf8(m_texts.Text(Text::kFirmwareReady)),
                                                            {{"version", ready->version}, {"date", ready->date}})));
 }
 
@@ -134,32 +169,16 @@ void CLumetraDlg::OnSysCommand(UINT id, LPARAM lParam) {
     CDialog::OnSysCommand(id, lParam);
 }
 
-std::wstring CLumetraDlg::TableText(const char* section, const char* key) {
-    // The path is built without a length limit (a cut path could name another folder's lang.ini), and in UTF-16: in
-    // the ANSI code page a folder named in another script would name no folder at all.
-    const std::wstring exePath = ModuleFileNameW();
-    if (exePath.empty())
-        return std::wstring();
-    // A table saved as UTF-16 with a byte-order mark is read as Unicode on every Windows; one without a mark is read
-    // in the ANSI code page, as tables were before.
-    wchar_t text[kTextLimit + 3];
-    const DWORD length =
-        GetPrivateProfileStringW(AnsiToWide(section).c_str(), AnsiToWide(key).c_str(), L"", text,
-                                 static_cast<DWORD>(std::size(text)), (FolderOf(exePath) + L"lang.ini").c_str());
-    std::wstring found(text, length);
-    // Cut to the limit, but never between the two halves of a character.
-    if (found.size() > kTextLimit)
-        found.resize(IS_HIGH_SURROGATE(found[kTextLimit - 1]) ? kTextLimit - 1 : kTextLimit);
-    return found;
-}
-
 const char* CLumetraDlg::LookupText(const char* section, const char* key) {
-    CopyAsAnsi(TableText(section, key), m_textBuffer, sizeof m_textBuffer);
-    return m_textBuffer;
+    return m_texts.Lookup(section, key);
 }
 
 void CLumetraDlg::ShowTextMessage(const char* key) {
-    AfxMessageBox(TableText(TextKey::kMessageSection, key), MB_OK);
+    ShowText({TextKey::kMessageSection, key, ""});
+}
+
+int CLumetraDlg::ShowText(const TextId& id, UINT type) {
+    return AfxMessageBox(m_texts.Text(id), type);
 }
 
 void CLumetraDlg::OnTimer(UINT_PTR id) {
@@ -194,8 +213,8 @@ bool CLumetraDlg::CheckDevicePresence() {
         if (!m_driverOutageReported && !m_driverBoxOpen) {
             m_driverOutageReported = true;
             m_driverBoxOpen = true;
+            const ScopeExit boxClosed([this] { m_driverBoxOpen = false; });
             AfxMessageBox(kDriverUnloadedText, MB_OK);
-            m_driverBoxOpen = false;
         }
         return false;
     }
@@ -203,20 +222,15 @@ bool CLumetraDlg::CheckDevicePresence() {
 
     if (presence == DevicePresence::Absent) {
         m_deviceFound = false;
-        SetDlgItemText(IDC_STATUS, TableText(TextKey::kMessageSection, TextKey::kDeviceNotFound));
+        SetDlgItemText(IDC_STATUS, m_texts.Text(TextKey::kMessageSection, TextKey::kDeviceNotFound));
         SetTimer(kPresenceTimer, kDeviceAbsentCheckMs);
     } else {
         m_deviceFound = true;
-        SetDlgItemText(IDC_STATUS, TableText(TextKey::kMessageSection, TextKey::kDeviceFound));
+        SetDlgItemText(IDC_STATUS, m_texts.Text(TextKey::kMessageSection, TextKey::kDeviceFound));
         SetDlgItemText(IDC_AUX, L"");
         SetTimer(kPresenceTimer, kDevicePresentCheckMs);
     }
     return true;
-}
-
-std::wstring CLumetraDlg::TextOf(const TextId& id) {
-    const std::wstring text = TableText(id.section, id.key);
-    return !text.empty() ? text : Utf8ToWide(id.fallback);
 }
 
 bool CLumetraDlg::StopTransferForClose() {
@@ -224,8 +238,7 @@ bool CLumetraDlg::StopTransferForClose() {
     if (m_phase == RunPhase::Stopping)
         return false;
     if (IsTransferring()) {
-        if (AfxMessageBox(TextOf(Text::kConfirmCloseDuringTransfer), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) !=
-            IDYES)
+        if (ShowText(Text::kConfirmCloseDuringTransfer, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
             return false;
         // The worker may have ended while the question was open; then its end message was handled already.
         if (m_phase == RunPhase::Running) {
@@ -233,12 +246,12 @@ bool CLumetraDlg::StopTransferForClose() {
             m_phase = RunPhase::Stopping;
             // A driver may never complete a cancelled write; the user is told what ends it (unplugging the device),
             // and the wait goes on until the worker has let go of the pipe. The box goes by itself once it has.
-            if (!m_run->Worker().StopAndWait(m_closePatienceMs)) {
-                m_noResponseText = TextOf(Text::kNoResponseOnClose);
+            if (!m_run->Stop(m_closePatienceMs)) {
+                m_noResponseText = m_texts.Text(Text::kNoResponseOnClose);
                 SetTimer(kStopWatchTimer, kStopWatchMs);
                 AfxMessageBox(m_noResponseText, MB_OK | MB_ICONWARNING);
                 KillTimer(kStopWatchTimer);
-                m_run->Worker().StopAndWait();
+                m_run->Stop(INFINITE);
             }
             m_history.Ended(m_run->Worker(), true);
             m_run.reset();
@@ -275,7 +288,7 @@ void CLumetraDlg::OnDownload() {
     // own dialogs.
     if (m_phase != RunPhase::Idle)
         return;
-    m_phase = RunPhase::Starting;
+    const ScopeExit started = StartingPhase();
     std::wstring path;
     const bool chosen = ChooseFileToOpen(m_hWnd, kImageFilter, path, m_firmware.MirrorFolder());
     // The window may have been closed while the dialog was open.
@@ -285,8 +298,6 @@ void CLumetraDlg::OnDownload() {
         else
             ShowTextMessage(TextKey::kNoFileChosen);
     }
-    if (m_phase == RunPhase::Starting)
-        m_phase = RunPhase::Idle;
 }
 
 void CLumetraDlg::OnDropFiles(HDROP drop) {
@@ -294,18 +305,16 @@ void CLumetraDlg::OnDropFiles(HDROP drop) {
     // Refused like a click on the button, without a word.
     if (m_phase != RunPhase::Idle)
         return;
-    m_phase = RunPhase::Starting;
+    const ScopeExit started = StartingPhase();
     if (files.Count() != 1) {
         files.Release();
-        AfxMessageBox(TextOf(Text::kDropOneImage), MB_OK);
+        ShowText(Text::kDropOneImage);
     } else {
         const std::wstring path = files.Path(0);
         // The drop's memory is not needed while the start's message boxes are up.
         files.Release();
         StartDownload(path);
     }
-    if (m_phase == RunPhase::Starting)
-        m_phase = RunPhase::Idle;
 }
 
 void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
@@ -319,18 +328,18 @@ void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
         // Composed in UTF-8, so that a text of any script reaches the line whole.
         std::string keyText;
         const auto info = ImageInfoText(run->Header(), [&](const char* key) {
-            keyText = WideToUtf8(TableText(TextKey::kMessageSection, key));
+            keyText = WideToUtf8(m_texts.Text(TextKey::kMessageSection, key));
             return keyText.c_str();
         });
         // A kind without a text (NAND, unknown) empties the line, which would otherwise describe the image before.
         SetDlgItemText(IDC_IMAGE_INFO, info ? Utf8ToWide(*info) : std::wstring());
     }
     if (tested != RunOutcome::Ok) {
-        ShowRefusal(tested);
+        ShowEnd(EndOfStep(tested));
         return;
     }
     if (!m_deviceFound) {
-        ShowTextMessage(TextKey::kDeviceMissing);
+        ShowEnd(RunEnd::NoDevice);
         return;
     }
     // The image is read and judged whole before the device's pipe is opened: a refused image never reaches it.
@@ -345,7 +354,7 @@ void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
             [this](ImageData image, FileHandle pipe) { return MakeTransferWorker(std::move(image), std::move(pipe)); });
     }
     if (outcome != RunOutcome::Ok) {
-        ShowRefusal(outcome);
+        ShowEnd(EndOfStep(outcome));
         return;
     }
     m_run = std::move(run);
@@ -354,60 +363,23 @@ void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
     ShowRunStarted();
 }
 
-void CLumetraDlg::ShowRefusal(RunOutcome outcome) {
-    switch (outcome) {
-    case RunOutcome::CannotOpen:
-    case RunOutcome::TooShort:
-    case RunOutcome::TooLarge:
-    case RunOutcome::Changed:
-    case RunOutcome::CannotOpenAgain:
-    case RunOutcome::NoMemory:
-    case RunOutcome::ShortRead:
-        // Changed since its header was read: the worker needs the tested header and a 32-bit size. A failed whole
-        // read is told too: a press never ends without a word.
-        ShowTextMessage(TextKey::kImageUnreadable);
-        break;
-    case RunOutcome::NoMarker:
-        ShowTextMessage(TextKey::kNotAnImage);
-        break;
-    case RunOutcome::UartImage:
-        ShowTextMessage(TextKey::kUartImage);
-        break;
-    case RunOutcome::ChecksumMismatch:
-    case RunOutcome::ChecksumUnreadable:
-        AfxMessageBox(TextOf(Text::kChecksumMismatch), MB_OK);
-        break;
-    case RunOutcome::SignatureInvalid:
-    case RunOutcome::SignatureUnreadable:
-    case RunOutcome::SignerUntrusted:
-        AfxMessageBox(TextOf(Text::kSignatureRefused), MB_OK);
-        break;
-    case RunOutcome::UnsignedRefused:
-        AfxMessageBox(TextOf(Text::kUnsignedRefused), MB_OK);
-        break;
-    case RunOutcome::AnotherRunWrites:
-        AfxMessageBox(TextOf(Text::kAnotherRunWrites), MB_OK);
-        break;
-    case RunOutcome::NoLibrary:
-        ShowTextMessage(TextKey::kDriverNotLoaded);
-        break;
-    case RunOutcome::PipeRefused:
-        // The device went away since the last presence check.
-        ShowTextMessage(TextKey::kDeviceMissing);
-        break;
-    case RunOutcome::NoThread:
-        SetDlgItemText(IDC_RESULT, TextOf(Text::kTransferFailed));
-        break;
-    case RunOutcome::Ok:
-        break;
+void CLumetraDlg::ShowEnd(RunEnd end) {
+    const WindowEndText* shown = &kFailedTransferText;
+    for (const WindowEndText& row : kEndTexts) {
+        if (row.end == end)
+            shown = &row;
     }
+    if (shown->onResultLine)
+        SetDlgItemText(IDC_RESULT, m_texts.Text(shown->text));
+    else
+        ShowText(shown->text);
 }
 
 void CLumetraDlg::ShowRunStarted() {
     // Windows shows the reason on its shutdown screen while the window refuses to end the session.
-    ShutdownBlockReasonCreate(m_hWnd, TextOf(Text::kShutdownDuringTransfer).c_str());
+    ShutdownBlockReasonCreate(m_hWnd, m_texts.Text(Text::kShutdownDuringTransfer).c_str());
 
-    m_progressFormat = WideToUtf8(TextOf(Text::kTransferProgress));
+    m_progressFormat = WideToUtf8(m_texts.Text(Text::kTransferProgress));
     m_progressRate.Reset();
     m_progressRate.Add(GetTickCount(), m_run->Worker().BytesSent());
     m_progressShown.clear();
@@ -469,12 +441,10 @@ void CLumetraDlg::FinishRun() {
 
     // Done only when the header command and every payload byte reached the pipe; anything else must not read
     // as success.
-    if (outcome == TransferOutcome::Complete)
-        SetDlgItemText(IDC_RESULT, TableText(TextKey::kMessageSection, TextKey::kTransferEnded));
-    else
-        SetDlgItemText(IDC_RESULT, TextOf(Text::kTransferFailed));
+    const RunEnd end = EndOfTransfer(outcome, RunEnd::TransferStalled);
+    ShowEnd(end);
     m_progress.SetPos(0);
     EnableWindow(GetDlgItem(IDC_DOWNLOAD), TRUE);
     // The taskbar button, a flash and the system's sound for the result.
-    m_taskbar.RunEnded(outcome == TransferOutcome::Complete);
+    m_taskbar.RunEnded(end == RunEnd::Written);
 }

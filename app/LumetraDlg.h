@@ -12,7 +12,9 @@
 #include "GradientProgressCtrl.h"
 #include "MessageMap.h"
 #include "TaskbarButton.h"
-#include "TextKeys.h"
+#include "RunEnds.h"
+#include "ScopeExit.h"
+#include "TextTable.h"
 #include "TransferRate.h"
 
 class CLumetraDlg : public CDialog {
@@ -55,8 +57,10 @@ private:
     // The download start from a chosen image on: the run's steps, the image info line between them, and the
     // window's own check of the device.
     void StartDownload(const std::wstring& imagePath);
-    // What the window shows for a step that ended the start.
-    void ShowRefusal(RunOutcome outcome);
+    // What the window shows for the end of a run: in a box, or on the result line.
+    void ShowEnd(RunEnd end);
+    // A modal box with the text; the button pressed.
+    int ShowText(const TextId& id, UINT type = MB_OK);
     // The window during a run: bar, result line, button, timers, the reason that holds up a shutdown.
     void ShowRunStarted();
     // Done, total, rate and time left of the run in the result line, from the worker's count of bytes sent.
@@ -71,17 +75,21 @@ private:
     BOOL OnQueryEndSession();
     // A started run whose worker has not yet ended.
     bool IsTransferring() const;
+    // Marks a download start as under way until the scope ends; a close agreed to meanwhile (in one of the start's
+    // modal loops) stays agreed.
+    auto StartingPhase() {
+        m_phase = RunPhase::Starting;
+        return ScopeExit([this] {
+            if (m_phase == RunPhase::Starting)
+                m_phase = RunPhase::Idle;
+        });
+    }
 
     // Asks before a running transfer is stopped, then stops it; true when the window may close.
     bool StopTransferForClose();
 
     // One presence check; false when the driver library could not be used.
     bool CheckDevicePresence();
-    // The text of (section, key) from lang.ini, in UTF-16 whatever the table's encoding, at most kTextLimit units
-    // long; the empty text when the file or key is missing. What the window shows comes from here.
-    std::wstring TableText(const char* section, const char* key);
-    // A text of our own, or its English text when the table lacks it.
-    std::wstring TextOf(const TextId& id);
 
     static const MessageMapEntry<CLumetraDlg> kMessageMap[];
 
@@ -102,8 +110,8 @@ private:
     CGradientProgressCtrl m_progress;
     // As chosen or dropped; a dropped path keeps every character, whatever the ANSI code page.
     std::wstring m_imagePath;
-    char m_textBuffer[260];
-    static constexpr std::size_t kTextLimit = sizeof m_textBuffer - 1;
+    // What the window shows comes from here.
+    TextTable m_texts;
 
     // Set while a missing driver library has been reported, until the library loads again.
     bool m_driverOutageReported = false;

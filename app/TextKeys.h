@@ -33,8 +33,9 @@ struct TextId {
 
 namespace Text {
 inline constexpr TextId kTransferFailed{TextKey::kExtraSection, "1",
-                                        "Download FAILED: the device did not take the whole image. Do not unplug it; "
-                                        "check the cable and download the image again."};
+                                        "Download FAILED: the device did not take the whole image. Check the cable, "
+                                        "wait until the window says the device is connected, then download the image "
+                                        "again before using the device."};
 inline constexpr TextId kConfirmCloseDuringTransfer{
     TextKey::kExtraSection, "2",
     "A download is still running. If you close now, the device is left without a complete firmware image. Stop the "
@@ -53,11 +54,15 @@ inline constexpr TextId kChecksumMismatch{
     TextKey::kExtraSection, "8", "The image does not match its checksum file; it may be damaged. Nothing was sent."};
 inline constexpr TextId kSignatureRefused{
     TextKey::kExtraSection, "9", "The image's signature is not valid or not from a trusted signer. Nothing was sent."};
-inline constexpr TextId kUnsignedRefused{TextKey::kExtraSection, "10",
-                                         "This computer accepts only signed images, and this image is not signed."};
+inline constexpr TextId kUnsignedRefused{
+    TextKey::kExtraSection, "10",
+    "This computer accepts only signed images, and this image is not signed. Get the image with its signature file "
+    "(.p7s) from the vendor and keep both in the same folder."};
 inline constexpr TextId kProgressName{TextKey::kExtraSection, "11", "Progress"};
 inline constexpr TextId kFirmwareReady{TextKey::kExtraSection, "12",
                                        "Firmware {version} of {date} is ready: press Download to write it."};
+inline constexpr TextId kSideFileUnreadable{TextKey::kExtraSection, "13",
+                                            "The image's checksum or signature file cannot be read; nothing was sent."};
 
 // Every text of our own, for the check that the English table says the same.
 inline constexpr const TextId* kAll[] = {&kTransferFailed,         &kConfirmCloseDuringTransfer,
@@ -65,5 +70,6 @@ inline constexpr const TextId* kAll[] = {&kTransferFailed,         &kConfirmClos
                                          &kNoResponseOnClose,      &kAnotherRunWrites,
                                          &kShutdownDuringTransfer, &kChecksumMismatch,
                                          &kSignatureRefused,       &kUnsignedRefused,
-                                         &kProgressName,           &kFirmwareReady};
+                                         &kProgressName,           &kFirmwareReady,
+                                         &kSideFileUnreadable};
 } // namespace Text

@@ -1,6 +1,8 @@
 // Standard output and standard error of the console flasher.
 #include "ConsoleOutput.h"
 
+#include "AnsiText.h"
+
 ConsoleOutput::ConsoleOutput() : m_out(Open(STD_OUTPUT_HANDLE)), m_err(Open(STD_ERROR_HANDLE)) {}
 
 ConsoleOutput::Stream ConsoleOutput::Open(DWORD which) {
@@ -18,9 +20,7 @@ void ConsoleOutput::Write(const Stream& stream, const std::string& utf8) {
         return;
     DWORD written = 0;
     if (stream.console) {
-        const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-        std::wstring wide(static_cast<std::size_t>(length), L'\0');
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
+        const std::wstring wide = Utf8ToWide(utf8);
         WriteConsoleW(stream.handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
     } else {
         WriteFile(stream.handle, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);

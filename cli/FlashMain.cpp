@@ -28,7 +28,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     FlashOptions options = parsed.options;
     if (options.mode == FlashMode::Help) {
-        output.Out(kFlashUsage);
+        output.Out(FlashUsage());
         return ExitCode::kOk;
     }
     if (options.mode == FlashMode::Version) {

@@ -1,6 +1,7 @@
 // One run of the console flasher over the shared download chain.
 #include "FlashSession.h"
 
+#include "AnsiText.h"
 #include "BoardSerial.h"
 #include "DriverLibrary.h"
 #include "HostFacts.h"
@@ -28,10 +29,6 @@ std::wstring ToWide(const std::u16string& text) {
     return std::wstring(text.begin(), text.end());
 }
 
-std::string ToUtf8(const std::wstring& text) {
-    return Utf16ToUtf8(std::u16string(text.begin(), text.end()));
-}
-
 double SecondsSince(const LARGE_INTEGER& start) {
     LARGE_INTEGER now, frequency;
     QueryPerformanceCounter(&now);
@@ -45,24 +42,28 @@ FlashSession::FlashSession(const FlashOptions& options, FlashReporter& reporter,
                            SessionEndWindow& sessionEnd)
     : m_options(options), m_reporter(reporter), m_interrupt(interrupt), m_sessionEnd(sessionEnd),
       m_run(ToWide(options.image)) {
-    m_facts.path = ToUtf8(FullPathOf(ToWide(options.image)));
+    m_facts.path = WideToUtf8(FullPathOf(ToWide(options.image)));
     m_identity.station = options.station.value_or(ComputerName());
     m_identity.operatorName = options.operatorName.value_or(UserName());
     m_identity.serial = options.serial;
     m_reporter.SetIdentity(m_identity);
 }
 
-std::optional<FlashEnd> FlashSession::ReadImage() {
+std::optional<RunEnd> FlashSession::ReadImage() {
     const RunOutcome tested = m_run.TestHeader();
-    if (tested == RunOutcome::CannotOpen || tested == RunOutcome::TooShort)
+    if (tested == RunOutcome::CannotOpen || tested == RunOutcome::TooShort) {
+        ReportRefusal(tested);
         return EndOfStep(tested);
+    }
     m_facts.header = m_run.Header();
     m_facts.haveHeader = true;
 
     // Read whole even when the header fails its tests: the digest tells which file it was.
     const RunOutcome loaded = m_run.LoadImage();
-    if (loaded != RunOutcome::Ok)
+    if (loaded != RunOutcome::Ok) {
+        ReportRefusal(loaded);
         return EndOfStep(loaded);
+    }
     m_facts.size = m_run.Image().size;
     // Judged in memory, the bytes that will be sent; the judgement hashes them once, for the log too.
     const RunOutcome checked = m_run.CheckImage(m_options.requireSignature);
@@ -79,18 +80,24 @@ std::optional<FlashEnd> FlashSession::ReadImage() {
 void FlashSession::ReportRefusal(RunOutcome outcome) {
     const ImageVerdict& verdict = m_run.Verdict();
     switch (outcome) {
+    case RunOutcome::CannotOpen:
+    case RunOutcome::CannotOpenAgain:
+    case RunOutcome::ShortRead:
+        m_reporter.Error("cannot read the image file " + m_facts.path + ": " + SystemErrorText(m_run.FileError()));
+        break;
     case RunOutcome::ChecksumMismatch:
         m_reporter.Error("checksum file: " + m_facts.checksumFiles);
         break;
     case RunOutcome::ChecksumUnreadable:
     case RunOutcome::SignatureUnreadable:
-        m_reporter.Error("cannot read " + ToUtf8(verdict.unreadableFile) +
-                         (verdict.unreadableTooLarge ? ": larger than 1 MiB" : ""));
+        m_reporter.Error("cannot read " + WideToUtf8(verdict.unreadableFile) + ": " +
+                         (verdict.unreadableTooLarge ? "larger than 1 MiB" : SystemErrorText(verdict.unreadableError)));
         break;
     case RunOutcome::SignatureInvalid:
     case RunOutcome::SignerUntrusted:
-        m_reporter.Error("signature file: " + ToUtf8(FullPathOf(ToWide(m_options.image))) + ".p7s" +
-                         (m_facts.signer ? ", signed by " + *m_facts.signer : ""));
+        m_reporter.Error("signature file: " + WideToUtf8(FullPathOf(ToWide(m_options.image))) + ".p7s" +
+                         (m_facts.signer ? ", signed by " + *m_facts.signer : "") +
+                         (verdict.signature.reason.empty() ? "" : " (" + verdict.signature.reason + ")"));
         break;
     default:
         break;
@@ -98,7 +105,7 @@ void FlashSession::ReportRefusal(RunOutcome outcome) {
 }
 
 int FlashSession::Info() {
-    const std::optional<FlashEnd> refused = ReadImage();
+    const std::optional<RunEnd> refused = ReadImage();
     if (m_facts.haveHeader)
         m_reporter.Image(m_facts, true);
     if (!refused)
@@ -111,8 +118,8 @@ int FlashSession::History() {
     const std::wstring path = m_options.logPath.empty() ? DefaultRunLog(false).path : ToWide(m_options.logPath);
     std::string text;
     if (path.empty() || !AttemptLog::ReadAll(path, text)) {
-        m_reporter.Error("cannot read the log file " + ToUtf8(path) + ": " + SystemErrorText(GetLastError()));
-        return ExitCodeOf(FlashEnd::LogUnwritable);
+        m_reporter.Error("cannot read the log file " + WideToUtf8(path) + ": " + SystemErrorText(GetLastError()));
+        return ExitCodeOf(RunEnd::LogUnwritable);
     }
     const std::vector<RunRecord> records = ReadRunRecords(text);
     if (m_options.serial) {
@@ -120,7 +127,8 @@ int FlashSession::History() {
         m_reporter.Print(m_options.json ? BoardHistoryJson(attempts) : BoardHistoryText(*m_options.serial, attempts));
     } else {
         const HistorySummary summary = SummarizeLog(records);
-        m_reporter.Print(m_options.json ? HistoryJson(ToUtf8(path), summary) : HistoryText(ToUtf8(path), summary));
+        m_reporter.Print(m_options.json ? HistoryJson(WideToUtf8(path), summary)
+                                        : HistoryText(WideToUtf8(path), summary));
     }
     return ExitCode::kOk;
 }
@@ -130,7 +138,7 @@ bool FlashSession::OpenLog() {
         m_logPath = ToWide(m_options.logPath);
         if (m_log.Open(m_logPath))
             return true;
-        m_reporter.Error("cannot open the log file " + ToUtf8(m_logPath) + ": " + SystemErrorText(GetLastError()));
+        m_reporter.Error("cannot open the log file " + WideToUtf8(m_logPath) + ": " + SystemErrorText(GetLastError()));
         return false;
     }
     const DefaultLog policyLog = DefaultRunLog(false);
@@ -147,100 +155,110 @@ void FlashSession::WarnPolicyLog(unsigned long error) {
     if (m_policyLogWarned)
         return;
     m_policyLogWarned = true;
-    m_reporter.Error("warning: the log file " + ToUtf8(m_logPath) +
+    m_reporter.Error("warning: the log file " + WideToUtf8(m_logPath) +
                      " that the machine policy LogFolder names cannot be written (" + SystemErrorText(error) +
                      "); downloads go on without it");
 }
 
 int FlashSession::Run() {
     if (!OpenLog())
-        return ExitCodeOf(FlashEnd::LogUnwritable);
-    const std::optional<FlashEnd> refused = ReadImage();
+        return ExitCodeOf(RunEnd::LogUnwritable);
+    const std::optional<RunEnd> refused = ReadImage();
     if (m_facts.haveHeader)
         m_reporter.Image(m_facts, false);
     if (refused)
-        return ExitCodeOf(Finish(0, *refused, {}) ? *refused : FlashEnd::LogUnwritable);
+        return ExitCodeOf(Finish(0, *refused, {}) ? *refused : RunEnd::LogUnwritable);
     return RunSession();
 }
 
 int FlashSession::RunSession() {
     SessionTally tally;
     std::uint32_t device = 0;
-    FlashEnd end = FlashEnd::Written;
-    for (;;) {
-        FlashEnd named = FlashEnd::Written;
-        const BoardStep step = NameBoard(m_options.repeat ? device + 1 : 0, named);
-        if (step != BoardStep::Go) {
-            end = named;
-            if (end == FlashEnd::Interrupted)
-                m_reporter.Error(ReasonOf(end));
-            if (step == BoardStep::Refused && m_options.repeat) {
-                ++tally.refused;
-                continue;
-            }
-            break;
-        }
-        if (const std::optional<FlashEnd> absent = WaitForDevice()) {
-            end = *absent;
-            // A stop while waiting ends the session; nothing was attempted, so nothing is logged.
-            if (end == FlashEnd::Interrupted)
-                m_reporter.Error(ReasonOf(end));
-            else if (!Finish(m_options.repeat ? device + 1 : 0, end, {}))
-                end = FlashEnd::LogUnwritable;
-            break;
-        }
-        const std::uint32_t number = m_options.repeat ? ++device : 0;
-        TransferFigures figures;
-        end = Download(number, figures);
-        if (end == FlashEnd::Written)
-            ++tally.ok;
-        else if (m_options.repeat && end != FlashEnd::DeviceBusy)
-            ++tally.failed;
-        if (!Finish(number, end, figures)) {
-            end = FlashEnd::LogUnwritable;
-            break;
-        }
-        if (!m_options.repeat || end == FlashEnd::Interrupted || end == FlashEnd::DriverMissing ||
-            end == FlashEnd::DeviceBusy || m_workerLeft)
-            break;
-        if (m_options.count && tally.ok >= *m_options.count) {
-            end = FlashEnd::Written;
-            break;
-        }
-        m_reporter.Unplug();
-        if (const std::optional<FlashEnd> stopped = WaitForUnplug()) {
-            end = *stopped;
-            m_reporter.Error(ReasonOf(end));
-            break;
-        }
-    }
+    std::optional<RunEnd> end;
+    while (!end)
+        end = Board(device, tally);
     if (!m_options.repeat)
-        return ExitCodeOf(end);
+        return ExitCodeOf(*end);
     m_reporter.Summary(tally);
-    return SessionExitCode(tally, end);
+    return SessionExitCode(tally, *end);
 }
 
-FlashSession::BoardStep FlashSession::NameBoard(std::uint32_t device, FlashEnd& end) {
+std::optional<RunEnd> FlashSession::Board(std::uint32_t& device, SessionTally& tally) {
+    const std::uint32_t number = m_options.repeat ? device + 1 : 0;
+    std::optional<RunEnd> end = NameBoard();
+    const bool named = !end;
+    if (named)
+        end = WaitForDevice();
+    const bool attempted = !end;
+    TransferFigures figures;
+    if (attempted) {
+        device = number;
+        end = Download(number, figures);
+        if (*end == RunEnd::Written)
+            ++tally.ok;
+        else if (m_options.repeat && *end != RunEnd::DeviceBusy)
+            ++tally.failed;
+    }
+    // No more boards to name; or a stop before anything was attempted, which is no attempt and is not logged.
+    if ((!named && *end == RunEnd::Written) || (*end == RunEnd::Interrupted && !attempted)) {
+        if (*end == RunEnd::Interrupted)
+            m_reporter.Error(ReasonOf(*end));
+        return end;
+    }
+    if (!Finish(number, *end, figures))
+        return RunEnd::LogUnwritable;
+    if (!named)
+        ++tally.refused;
+    if (!GoesOn(*end, tally))
+        return end;
+    // A refused board was never flashed: the next name is the next board's.
+    if (!named)
+        return std::nullopt;
+    m_reporter.Unplug();
+    const std::optional<RunEnd> stopped = WaitForUnplug();
+    if (stopped)
+        m_reporter.Error(ReasonOf(*stopped));
+    return stopped;
+}
+
+bool FlashSession::GoesOn(RunEnd end, const SessionTally& tally) const {
+    if (!m_options.repeat || m_workerLeft)
+        return false;
+    switch (end) {
+    case RunEnd::Interrupted:
+    case RunEnd::DriverMissing:
+    case RunEnd::DeviceBusy:
+    case RunEnd::NoDevice:
+    case RunEnd::NoDeviceInTime:
+    case RunEnd::LogUnwritable:
+        return false;
+    case RunEnd::Written:
+        return !m_options.count || tally.ok < *m_options.count;
+    default:
+        return true;
+    }
+}
+
+std::optional<RunEnd> FlashSession::NameBoard() {
     if (m_options.scan) {
-        const BoardStep scanned = ScanSerial(device, end);
-        if (scanned != BoardStep::Go)
-            return scanned;
+        if (const std::optional<RunEnd> end = ScanSerial())
+            return end;
     }
     if (!m_identity.serial || m_logPath.empty() || m_options.allowRepeatSerial || !m_facts.sha256)
-        return BoardStep::Go;
+        return std::nullopt;
     std::string text;
     if (!AttemptLog::ReadAll(m_logPath, text))
-        return BoardStep::Go;
+        return std::nullopt;
     const std::optional<RunRecord> earlier =
         FindFlashedBoard(ReadRunRecords(text), *m_identity.serial, *m_facts.sha256);
     if (!earlier)
-        return BoardStep::Go;
+        return std::nullopt;
     m_reporter.Error("board " + *m_identity.serial + " was flashed with this image at " + earlier->time + " on " +
                      earlier->identity.station);
-    return Refuse(device, FlashEnd::SerialRepeated, end);
+    return RunEnd::SerialRepeated;
 }
 
-FlashSession::BoardStep FlashSession::ScanSerial(std::uint32_t device, FlashEnd& end) {
+std::optional<RunEnd> FlashSession::ScanSerial() {
     m_identity.serial.reset();
     m_reporter.SetSerial(m_identity.serial);
     if (!m_scanner)
@@ -250,56 +268,43 @@ FlashSession::BoardStep FlashSession::ScanSerial(std::uint32_t device, FlashEnd&
         std::string line;
         SerialScanner::Read read;
         while ((read = m_scanner->Next(kScanPollMs, line)) == SerialScanner::Read::Timeout) {
-            if (m_interrupt.Requested()) {
-                end = FlashEnd::Interrupted;
-                return BoardStep::Stop;
-            }
+            if (m_interrupt.Requested())
+                return RunEnd::Interrupted;
         }
         const std::string serial = TrimSerialLine(line);
-        if (read == SerialScanner::Read::End || serial.empty()) {
-            end = FlashEnd::Written;
-            return BoardStep::Stop;
-        }
+        if (read == SerialScanner::Read::End || serial.empty())
+            return RunEnd::Written;
         const std::string problem = SerialProblem(serial);
         if (problem.empty()) {
             m_identity.serial = serial;
             m_reporter.SetSerial(m_identity.serial);
-            return BoardStep::Go;
+            return std::nullopt;
         }
         // JSON keeps whatever the line held readable; a person at a console simply scans again.
         m_reporter.Error(JsonString(serial) + " is not a serial: " + problem);
         if (!m_scanner->FromConsole())
-            return Refuse(device, FlashEnd::SerialInvalid, end);
+            return RunEnd::SerialInvalid;
     }
 }
 
-FlashSession::BoardStep FlashSession::Refuse(std::uint32_t device, FlashEnd refusal, FlashEnd& end) {
-    if (!Finish(device, refusal, {})) {
-        end = FlashEnd::LogUnwritable;
-        return BoardStep::Stop;
-    }
-    end = refusal;
-    return BoardStep::Refused;
-}
-
-std::optional<FlashEnd> FlashSession::WaitForDevice() {
+std::optional<RunEnd> FlashSession::WaitForDevice() {
     const bool waits = m_options.wait || m_options.repeat;
     const ULONGLONG start = GetTickCount64();
     bool announced = false;
     for (;;) {
         if (m_interrupt.Requested())
-            return FlashEnd::Interrupted;
+            return RunEnd::Interrupted;
         switch (QueryDevicePresence()) {
         case DevicePresence::Present:
             return std::nullopt;
         case DevicePresence::DriverNotLoaded:
             ReportDriverProblem();
-            return FlashEnd::DriverMissing;
+            return RunEnd::DriverMissing;
         case DevicePresence::Absent:
             break;
         }
         if (!waits)
-            return FlashEnd::NoDevice;
+            return RunEnd::NoDevice;
         if (!announced) {
             m_reporter.Waiting(m_options.waitSeconds);
             announced = true;
@@ -309,34 +314,34 @@ std::optional<FlashEnd> FlashSession::WaitForDevice() {
             const ULONGLONG limit = static_cast<ULONGLONG>(*m_options.waitSeconds) * 1000;
             const ULONGLONG waited = GetTickCount64() - start;
             if (waited >= limit)
-                return FlashEnd::NoDeviceInTime;
+                return RunEnd::NoDeviceInTime;
             if (limit - waited < pause)
                 pause = static_cast<DWORD>(limit - waited);
         }
         if (m_interrupt.Wait(pause))
-            return FlashEnd::Interrupted;
+            return RunEnd::Interrupted;
     }
 }
 
-std::optional<FlashEnd> FlashSession::WaitForUnplug() {
+std::optional<RunEnd> FlashSession::WaitForUnplug() {
     for (;;) {
         switch (QueryDevicePresence()) {
         case DevicePresence::Absent:
             return std::nullopt;
         case DevicePresence::DriverNotLoaded:
             ReportDriverProblem();
-            return FlashEnd::DriverMissing;
+            return RunEnd::DriverMissing;
         case DevicePresence::Present:
             break;
         }
         if (m_interrupt.Wait(kPresencePollMs))
-            return FlashEnd::Interrupted;
+            return RunEnd::Interrupted;
     }
 }
 
-FlashEnd FlashSession::Download(std::uint32_t device, TransferFigures& figures) {
+RunEnd FlashSession::Download(std::uint32_t device, TransferFigures& figures) {
     if (m_interrupt.Requested())
-        return FlashEnd::Interrupted;
+        return RunEnd::Interrupted;
     m_reporter.Device(device);
     // The machine's lock is held until the run is finished: one download per machine.
     RunOutcome outcome = m_run.OpenPipe();
@@ -358,7 +363,8 @@ FlashEnd FlashSession::Download(std::uint32_t device, TransferFigures& figures) 
         // A stop request, or a device that stopped reading: the write blocked in the system is cancelled.
         interrupted = m_interrupt.Requested();
         if (interrupted || worker.CancelIfStalled()) {
-            stopped = StopWorker(worker);
+            // The window's patience, or less when the process has moments left.
+            stopped = m_run.Stop(TransferWorker::kStopPatienceMs, [this] { return !m_interrupt.Urgent(); });
             interrupted = m_interrupt.Requested();
             break;
         }
@@ -374,34 +380,24 @@ FlashEnd FlashSession::Download(std::uint32_t device, TransferFigures& figures) 
         m_run.Abandon();
         m_workerLeft = true;
         m_reporter.Error(kDeviceDoesNotLetGo);
-        return interrupted ? FlashEnd::Interrupted : FlashEnd::TransferStalled;
+        return interrupted ? RunEnd::Interrupted : RunEnd::TransferStalled;
     }
-    const FlashEnd end = EndOfTransfer(m_run.Finish(), interrupted);
-    if (end == FlashEnd::Written)
+    const RunEnd end = EndOfTransfer(m_run.Finish(), interrupted ? RunEnd::Interrupted : RunEnd::TransferStalled);
+    if (end == RunEnd::Written)
         m_reporter.Progress(figures);
     return end;
-}
-
-bool FlashSession::StopWorker(TransferWorker& worker) {
-    const ULONGLONG asked = GetTickCount64();
-    // Each wait cancels the write again: the worker may not have been inside it at the first cancel.
-    while (!worker.StopAndWait(kTransferPollMs)) {
-        if (m_interrupt.Urgent() || GetTickCount64() - asked >= TransferWorker::kStopPatienceMs)
-            return false;
-    }
-    return true;
 }
 
 void FlashSession::ReportDriverProblem() {
     const DriverProblem problem = DriverLibraryProblem();
     if (problem.error == 0)
         return;
-    const std::string meaning = DriverLoadErrorMeaning(problem.error, sizeof(void*) == 8, ToUtf8(problem.path));
+    const std::string meaning = DriverLoadErrorMeaning(problem.error, sizeof(void*) == 8, WideToUtf8(problem.path));
     m_reporter.Error("Windows error " + std::to_string(problem.error) + " (" + SystemErrorText(problem.error) +
                      "): " + (meaning.empty() ? "TarselUSB.dll cannot be loaded" : meaning));
 }
 
-bool FlashSession::Finish(std::uint32_t device, FlashEnd end, const TransferFigures& figures) {
+bool FlashSession::Finish(std::uint32_t device, RunEnd end, const TransferFigures& figures) {
     m_reporter.Result(device, end, figures);
     if (!m_log.IsOpen())
         return true;

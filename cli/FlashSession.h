@@ -32,36 +32,33 @@ public:
 
 private:
     // Each step gives the end of the attempt or session, or none when it may go on.
-    std::optional<FlashEnd> ReadImage();
-    // Names the checksum file or the signer behind a refusal of the image.
+    std::optional<RunEnd> ReadImage();
+    // Names the image file and the system's reason, or the checksum file or the signer, behind a refusal of the
+    // image.
     void ReportRefusal(RunOutcome outcome);
-    std::optional<FlashEnd> WaitForDevice();
-    std::optional<FlashEnd> WaitForUnplug();
-    FlashEnd Download(std::uint32_t device, TransferFigures& figures);
-    // Stops the worker with the window's patience, or less when the process has moments left; false when the driver
-    // never gave up the write and the worker still runs.
-    bool StopWorker(TransferWorker& worker);
+    std::optional<RunEnd> WaitForDevice();
+    std::optional<RunEnd> WaitForUnplug();
+    RunEnd Download(std::uint32_t device, TransferFigures& figures);
     // Names the Windows error that keeps the driver library from loading, and what it means.
     void ReportDriverProblem();
     // Reports the end of an attempt and logs it; false when the log could not take the line.
-    bool Finish(std::uint32_t device, FlashEnd end, const TransferFigures& figures);
+    bool Finish(std::uint32_t device, RunEnd end, const TransferFigures& figures);
     int RunSession();
+    // One board, from its name to its unplugging; the end that stops the session, or nothing when it goes on.
+    std::optional<RunEnd> Board(std::uint32_t& device, SessionTally& tally);
+    // The one rule: whether a session goes on to the next board after one that ended so.
+    bool GoesOn(RunEnd end, const SessionTally& tally) const;
 
     // Opens --log's file, or the file the machine policy names when there is no --log; false when --log's cannot
     // be opened. The policy's log never stops a download: its trouble is told once.
     bool OpenLog();
     void WarnPolicyLog(unsigned long error);
-    enum class BoardStep {
-        Go,      // the board is named (or needs no name): its download may follow
-        Refused, // the board was refused and the refusal logged; a session goes on with the next
-        Stop,    // the session ends: no more boards, Ctrl+C, or a log that cannot take the refusal
-    };
-    // Names the board of the next download `device` (--serial, or a scan) and refuses one that the log shows
-    // flashed with this image already; `end` tells why a board was refused or the session stops.
-    BoardStep NameBoard(std::uint32_t device, FlashEnd& end);
-    // The next line that is a serial, asking a console again for one that is not; `end` when there is none.
-    BoardStep ScanSerial(std::uint32_t device, FlashEnd& end);
-    BoardStep Refuse(std::uint32_t device, FlashEnd refusal, FlashEnd& end);
+    // Names the board of the next download (--serial, or a scan) and refuses one that the log shows
+    // flashed with this image already: nothing when it is named (or needs no name), Written when there are no more
+    // boards, else the refusal or the stop.
+    std::optional<RunEnd> NameBoard();
+    // The next line that is a serial, asking a console again for one that is not; as NameBoard.
+    std::optional<RunEnd> ScanSerial();
 
     const FlashOptions& m_options;
     FlashReporter& m_reporter;

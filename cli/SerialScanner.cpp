@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-#include "JsonLine.h"
+#include "AnsiText.h"
 
 struct SerialScanner::Shared {
     std::mutex mutex;
@@ -35,7 +35,7 @@ struct SerialScanner::Shared {
 namespace {
 
 void ReadConsoleLines(HANDLE input, const std::shared_ptr<SerialScanner::Shared>& shared) {
-    std::u16string pending;
+    std::wstring pending;
     for (;;) {
         wchar_t buffer[256];
         DWORD got = 0;
@@ -45,9 +45,9 @@ void ReadConsoleLines(HANDLE input, const std::shared_ptr<SerialScanner::Shared>
                 continue;
             break;
         }
-        pending.append(reinterpret_cast<const char16_t*>(buffer), got);
-        for (std::size_t end; (end = pending.find(u'\n')) != std::u16string::npos; pending.erase(0, end + 1))
-            shared->Push(Utf16ToUtf8(std::u16string_view(pending).substr(0, end)));
+        pending.append(buffer, got);
+        for (std::size_t end; (end = pending.find(L'\n')) != std::wstring::npos; pending.erase(0, end + 1))
+            shared->Push(WideToUtf8(pending.substr(0, end)));
     }
     shared->End();
 }

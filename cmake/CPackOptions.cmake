@@ -1,8 +1,10 @@
 # Read by cpack once per generator. The setup program is named ...-setup.exe and leaves out the zip's lang.ini
 # (the default_table component, the second project entry): it writes lang.ini from the language chosen.
+# The MSI package and the winget manifests are made beside the setup program, from its staged files.
 if(CPACK_GENERATOR STREQUAL "NSIS")
     set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_FILE_NAME}-setup")
     list(SUBLIST CPACK_INSTALL_CMAKE_PROJECTS 0 4 CPACK_INSTALL_CMAKE_PROJECTS)
+    set(CPACK_POST_BUILD_SCRIPTS ${CPACK_OSTREL_SOURCE_DIR}/cmake/DeployPackages.cmake)
 endif()
 
 # Signed releases: with a code-signing certificate given, every program packed and the setup program (and the

@@ -1,6 +1,7 @@
-# The release packages, built by CPack (`cpack` or the `package` target): ostrel-update-<version>-win32.zip and the
-# setup program ostrel-update-<version>-win32-setup.exe (-win64 from the 64-bit build). Both carry the tool, the
-# console flasher when the build has it, every text table and the user guide.
+# The release packages, built by CPack (`cpack` or the `package` target): ostrel-update-<version>-win32.zip, the
+# setup program ostrel-update-<version>-win32-setup.exe and beside it the MSI package ostrel-update-<version>-win32.msi
+# and the winget manifests in winget/ (-win64 from the 64-bit build). All carry the tool, the console flasher when the
+# build has it, every text table, the Group Policy templates and the user guide.
 if(NOT WIN32)
     return()
 endif()
@@ -10,6 +11,8 @@ if(TARGET ostrel_flash)
     install(TARGETS ostrel_flash RUNTIME DESTINATION . COMPONENT tool)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/docs/user-guide.txt DESTINATION . COMPONENT tool)
+# The Group Policy templates, for administrators to copy into the central store.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/policies/ DESTINATION policies COMPONENT tool)
 # lang/ holds every table, English included, so that copying one over lang.ini can always be undone.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/res/lang/ DESTINATION lang COMPONENT tool FILES_MATCHING PATTERN "*.ini")
 install(FILES ${PROJECT_SOURCE_DIR}/res/lang.ini DESTINATION lang RENAME en.ini COMPONENT tool)
@@ -48,6 +51,13 @@ set(CPACK_NSIS_OSTREL_TEXTS ${PROJECT_SOURCE_DIR}/cmake/nsis/installer-texts.nsh
 # Signing, when cpack is given a certificate (CPackOptions.cmake).
 set(CPACK_OSTREL_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_OSTREL_SIGN_SCRIPT ${PROJECT_SOURCE_DIR}/cmake/sign.sh)
+# The MSI package and the winget manifests (DeployPackages.cmake); the manifests give the installers' addresses as
+# <OSTREL_RELEASE_URL>/<version>/<file>.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(CPACK_OSTREL_PYTHON ${Python3_EXECUTABLE})
+set(OSTREL_RELEASE_URL "https://www.corvane.com/downloads/ostrel-update"
+    CACHE STRING "The vendor's download folder of the releases, for the winget manifests")
+set(CPACK_OSTREL_RELEASE_URL ${OSTREL_RELEASE_URL})
 # CPack overwrites CPACK_PACKAGE_FILE_NAME with the source package's name as it is included.
 include(CPack)
 
@@ -72,6 +82,12 @@ add_test(NAME setup_program
 # Signs the packages with a throwaway certificate and verifies the signatures.
 add_test(NAME signed_packages COMMAND bash ${PROJECT_SOURCE_DIR}/cmake/check-signing.sh ${CMAKE_CPACK_COMMAND}
                                       ${CMAKE_BINARY_DIR} ${ostrel_package_name})
+# What IT deploys: the winget manifests against the installers, the setup program for the current user and for all
+# users, and the MSI package, each installed over a lower version and removed again under Wine.
+add_test(NAME deploy_packages
+         COMMAND bash ${PROJECT_SOURCE_DIR}/cmake/check-deploy.sh ${CMAKE_CPACK_COMMAND} ${CMAKE_BINARY_DIR}
+                 ${ostrel_package_name} ${ostrel_package_arch} ${PROJECT_VERSION} ${PROJECT_SOURCE_DIR})
+set_tests_properties(deploy_packages PROPERTIES TIMEOUT 240)
 # The tests stage the build's install rules through CPack in the same build folder.
-set_tests_properties(release_package setup_program signed_packages PROPERTIES RESOURCE_LOCK cpack)
+set_tests_properties(release_package setup_program signed_packages deploy_packages PROPERTIES RESOURCE_LOCK cpack)
 set_tests_properties(setup_program PROPERTIES TIMEOUT 180)

@@ -107,7 +107,8 @@ rm -r "$folder/trusted"
 
 # 2. Silent, in Korean: what is installed, and the tool in that language.
 install /LANG=ko || fail "the silent install with /LANG=ko failed"
-expected=$(printf '%s\n' "./$exe" ./Uninstall.exe ./lang.ini ./user-guide.txt ./lang/{de,en,es,fr,ja,ko,ru,zh-CN}.ini)
+expected=$(printf '%s\n' "./$exe" ./Uninstall.exe ./lang.ini ./user-guide.txt ./lang/{de,en,es,fr,ja,ko,ru,zh-CN}.ini \
+    ./policies/corvane-ostrel.admx ./policies/en-US/corvane-ostrel.adml)
 [ "$flash" != - ] && expected+=$'\n'"./$flash"
 contents=$(cd "$folder" && find . -type f | sort)
 [ "$contents" = "$(sort <<<"$expected")" ] || fail "$(printf 'installed\n%s\ninstead of\n%s' "$contents" "$expected")"

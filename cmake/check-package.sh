@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the release zip: builds it with CPack, unpacks it into a temporary folder, checks that it holds exactly the
-# tool, the console flasher when the build has it, lang.ini, every table under lang/ and the user guide, then starts
-# the unpacked tool under Wine, waits for its main window (titled from the shipped lang.ini) and closes it.
+# tool, the console flasher when the build has it, lang.ini, every table under lang/, the Group Policy templates and
+# the user guide, then starts the unpacked tool under Wine, waits for its main window (titled from the shipped
+# lang.ini) and closes it.
 # Usage: check-package.sh CPACK BUILD-DIR PACKAGE-NAME EXE-NAME FLASH-EXE|- WINE-RUN PREFIX
 #   (needs DISPLAY, xwininfo, xprop)
 set -euo pipefail
@@ -36,7 +37,8 @@ trap cleanup EXIT
 (cd "$unpacked" && cmake -E tar xf "$zip") || fail "cannot unpack $zip"
 
 contents=$(cd "$unpacked" && find . -type f | sort)
-expected=$(printf "./$package/%s\n" "$exe" lang.ini user-guide.txt lang/{de,en,es,fr,ja,ko,ru,zh-CN}.ini)
+expected=$(printf "./$package/%s\n" "$exe" lang.ini user-guide.txt lang/{de,en,es,fr,ja,ko,ru,zh-CN}.ini \
+    policies/corvane-ostrel.admx policies/en-US/corvane-ostrel.adml)
 [ "$flash" != - ] && expected+=$'\n'"./$package/$flash"
 expected=$(sort <<<"$expected")
 [ "$contents" = "$expected" ] || fail "$(printf 'the zip holds\n%s\ninstead of\n%s' "$contents" "$expected")"

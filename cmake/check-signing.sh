@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks release signing with a throwaway self-signed certificate: with OSTREL_SIGN_PFX and OSTREL_SIGN_PASS_FILE,
-# cpack signs every program in the zip and the setup program (Authenticode, SHA-256, intact: verified against that
-# certificate, the one trust anchor); without them it packs unsigned and says so.
+# cpack signs every program in the zip, the setup program and the MSI package (Authenticode, SHA-256, intact: verified
+# against that certificate, the one trust anchor); without them it packs unsigned and says so.
 # Usage: check-signing.sh CPACK BUILD-DIR PACKAGE-NAME
 set -euo pipefail
 cpack=$1 build=$2 package=$3
@@ -29,6 +29,7 @@ verify() {
 (cd "$build" && OSTREL_SIGN_PFX="$work/signer.pfx" OSTREL_SIGN_PASS_FILE="$work/pass.txt" \
     "$cpack" -G "ZIP;NSIS" -B "$work/signed" >"$work/signed.log" 2>&1) || { cat "$work/signed.log"; fail "cpack failed"; }
 verify "$work/signed/$package-setup.exe"
+verify "$work/signed/$package.msi"
 mkdir "$work/zip"
 (cd "$work/zip" && cmake -E tar xf "$work/signed/$package.zip")
 count=0
@@ -41,4 +42,5 @@ done < <(find "$work/zip" -name '*.exe' -print0)
 (cd "$build" && env -u OSTREL_SIGN_PFX -u OSTREL_SIGN_PASS_FILE "$cpack" -G ZIP -B "$work/unsigned" \
     >"$work/unsigned.log" 2>&1) || { cat "$work/unsigned.log"; fail "cpack failed unsigned"; }
 grep -q "packing unsigned" "$work/unsigned.log" || fail "an unsigned package is not reported as such"
-echo "check-signing: the setup program and $count programs in the zip are signed; unsigned packing is reported"
+echo "check-signing: the setup program, the MSI package and $count programs in the zip are signed;" \
+    "unsigned packing is reported"

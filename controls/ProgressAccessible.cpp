@@ -10,30 +10,9 @@
 
 #include "Com.h"
 #include "GradientBands.h"
+#include "SystemLibrary.h"
 
 namespace {
-using LresultFromObjectFunction = LRESULT(WINAPI*)(REFIID, WPARAM, LPUNKNOWN);
-using CreateStdAccessibleObjectFunction = HRESULT(WINAPI*)(HWND, LONG, REFIID, void**);
-
-// oleacc.dll is no KnownDLL, so it comes from the system folder only (a file of its name beside the executable is
-// never loaded). It stays loaded for the life of the process, as the objects handed out through it may.
-class OleAcc {
-public:
-    OleAcc() : m_module(LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {}
-
-    template <class Function> Function Find(const char* name) const {
-        return m_module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(m_module, name))) : nullptr;
-    }
-
-private:
-    HMODULE m_module;
-};
-
-const OleAcc& Library() {
-    static const OleAcc library;
-    return library;
-}
-
 HRESULT ReturnText(const std::wstring& text, BSTR* out) {
     *out = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
     return *out ? S_OK : E_OUTOFMEMORY;
@@ -200,8 +179,10 @@ private:
 } // namespace
 
 LRESULT AnswerProgressAccessible(HWND bar, WPARAM wParam, const std::wstring& name) {
-    const auto lresultFromObject = Library().Find<LresultFromObjectFunction>("LresultFromObject");
-    const auto createStandard = Library().Find<CreateStdAccessibleObjectFunction>("CreateStdAccessibleObject");
+    // oleacc.dll is no KnownDLL, so it comes from the system folder only (a file of its name beside the executable is
+    // never loaded). It stays loaded for the life of the process, as the objects handed out through it may.
+    static const auto lresultFromObject = SYSTEM_FUNCTION(L"oleacc.dll", LresultFromObject);
+    static const auto createStandard = SYSTEM_FUNCTION(L"oleacc.dll", CreateStdAccessibleObject);
     if (!lresultFromObject)
         return 0;
     // The system's client object; without it the bar still tells its role, name, value, state and place.

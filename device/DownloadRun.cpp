@@ -18,6 +18,7 @@ RunOutcome DownloadRun::TestHeader() {
     case HeaderRead::Read:
         break;
     case HeaderRead::CannotOpen:
+        m_fileError = GetLastError();
         return RunOutcome::CannotOpen;
     case HeaderRead::TooShort:
         return RunOutcome::TooShort;
@@ -39,10 +40,12 @@ RunOutcome DownloadRun::LoadImage() {
     case ImageLoad::TooLarge:
         return RunOutcome::TooLarge;
     case ImageLoad::OpenFailed:
+        m_fileError = GetLastError();
         return RunOutcome::CannotOpenAgain;
     case ImageLoad::NoMemory:
         return RunOutcome::NoMemory;
     case ImageLoad::ShortRead:
+        m_fileError = GetLastError();
         return RunOutcome::ShortRead;
     }
     if (std::memcmp(loaded.bytes.get(), m_header.bytes.data(), kImageHeaderSize) != 0)
@@ -53,8 +56,10 @@ RunOutcome DownloadRun::LoadImage() {
 
 RunOutcome DownloadRun::CheckImage(bool signatureRequired) {
     // The checksum files and the signature lie beside the image: its folder and name come from its full path.
+    const bool policyRequiresSignature = MachineRequiresSignedImages();
     m_verdict = JudgeImage(FullPathOf(m_imagePath), m_image.bytes.get(), m_image.size,
-                           signatureRequired || MachineRequiresSignedImages());
+                           signatureRequired || policyRequiresSignature);
+    m_verdict.policyRequiresSignature = policyRequiresSignature;
     switch (m_verdict.refusal) {
     case ImageRefusal::None:
         break;
@@ -112,6 +117,17 @@ TransferOutcome DownloadRun::Finish() {
     m_worker.reset();
     m_lock.Release();
     return outcome;
+}
+
+bool DownloadRun::Stop(DWORD patienceMs, const std::function<bool()>& whileWaiting) {
+    if (!whileWaiting)
+        return m_worker->StopAndWait(patienceMs);
+    const ULONGLONG asked = GetTickCount64();
+    while (!m_worker->StopAndWait(kStopPollMs)) {
+        if (!whileWaiting() || (patienceMs != INFINITE && GetTickCount64() - asked >= patienceMs))
+            return false;
+    }
+    return true;
 }
 
 void DownloadRun::Abandon() {

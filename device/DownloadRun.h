@@ -43,6 +43,11 @@ public:
     // Waits for the started worker's end, then lets go of the worker, the pipe and the lock; how the transfer
     // ended. The image stays, so that OpenPipe and Start may follow again (one image, several devices).
     TransferOutcome Finish();
+    // Stops the started worker: asks it to stop and cancels its write, again at every poll, for up to `patienceMs`
+    // (INFINITE: until it ends). `whileWaiting`, when given, is asked at every poll whether to go on waiting. True
+    // when the worker has ended; false when it still runs (a driver that never completes a cancelled write): the
+    // front end then tells the user, and stops again with more patience or abandons the run.
+    bool Stop(DWORD patienceMs, const std::function<bool()>& whileWaiting = nullptr);
     // Lets go of a started worker that did not stop when asked (a driver that never completes a cancelled write):
     // the worker keeps its image and pipe until the process ends, and the lock is released. Nothing may follow.
     void Abandon();
@@ -50,6 +55,8 @@ public:
     const ImageHeader& Header() const { return m_header; }
     const ImageData& Image() const { return m_image; }
     const ImageVerdict& Verdict() const { return m_verdict; }
+    // The system's error of the step that could not open or read the image; 0 when there was none.
+    unsigned long FileError() const { return m_fileError; }
     // A run started and not yet finished.
     bool IsStarted() const { return m_worker != nullptr; }
     // The started run's worker: its progress, its end, its stop.
@@ -57,10 +64,14 @@ public:
     const TransferWorker& Worker() const { return *m_worker; }
 
 private:
+    // How often a stop that a front end watches asks it whether to go on waiting.
+    static constexpr DWORD kStopPollMs = 50;
+
     std::wstring m_imagePath;
     ImageHeader m_header;
     ImageData m_image;
     ImageVerdict m_verdict;
+    unsigned long m_fileError = 0;
     // Declared before the worker, so that a worker still running when the run goes has stopped before the lock
     // is released.
     DownloadLock m_lock;

@@ -2,14 +2,25 @@
 // timer-resolution throttling.
 #include "TimerResolution.h"
 
+#include <mmsystem.h>
+
+#include "SystemLibrary.h"
+
 namespace {
 constexpr UINT kPeriodMs = 1;
 
+// winmm.dll is no KnownDLL: imported statically, a file of that name beside the executable would be loaded in its
+// place. It is loaded from the system folder only, at the first transfer.
+decltype(&::timeEndPeriod) EndPeriod() {
+    static const auto endPeriod = SYSTEM_FUNCTION(L"winmm.dll", timeEndPeriod);
+    return endPeriod;
+}
+
 // Absent before Windows 8; before Windows 11 the setting is refused, which changes nothing.
 bool SetTimerResolutionThrottling(bool systemDecides) {
-    using SetProcessInformationFunction = BOOL(WINAPI*)(HANDLE, PROCESS_INFORMATION_CLASS, void*, DWORD);
-    const auto setProcessInformation = reinterpret_cast<SetProcessInformationFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetProcessInformation")));
+    // Declared by the headers only for programs made for Windows 8 and later, so typed here.
+    using Function = BOOL(WINAPI*)(HANDLE, PROCESS_INFORMATION_CLASS, void*, DWORD);
+    static const auto setProcessInformation = SystemFunction<Function>(L"kernel32.dll", "SetProcessInformation");
     if (!setProcessInformation)
         return false;
     PROCESS_POWER_THROTTLING_STATE state{};
@@ -22,17 +33,15 @@ bool SetTimerResolutionThrottling(bool systemDecides) {
 }
 } // namespace
 
-TimerResolution::TimerResolution() : m_winmm(LoadLibraryExW(L"winmm.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
-    const auto beginPeriod = FindExport<PeriodFunction>(m_winmm, "timeBeginPeriod");
-    const auto endPeriod = FindExport<PeriodFunction>(m_winmm, "timeEndPeriod");
-    if (beginPeriod && endPeriod && beginPeriod(kPeriodMs) == 0)
-        m_endPeriod = endPeriod;
+TimerResolution::TimerResolution() {
+    static const auto beginPeriod = SYSTEM_FUNCTION(L"winmm.dll", timeBeginPeriod);
+    m_periodSet = beginPeriod && EndPeriod() && beginPeriod(kPeriodMs) == TIMERR_NOERROR;
     m_throttlingSet = SetTimerResolutionThrottling(false);
 }
 
 TimerResolution::~TimerResolution() {
     if (m_throttlingSet)
         SetTimerResolutionThrottling(true);
-    if (m_endPeriod)
-        m_endPeriod(kPeriodMs);
+    if (m_periodSet)
+        EndPeriod()(kPeriodMs);
 }

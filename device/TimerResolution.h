@@ -2,7 +2,7 @@
 // long rather than a whole scheduler tick (15.6 ms).
 #pragma once
 
-#include "Handle.h"
+#include <windows.h>
 
 class TimerResolution {
 public:
@@ -15,11 +15,6 @@ public:
     TimerResolution& operator=(const TimerResolution&) = delete;
 
 private:
-    using PeriodFunction = UINT(WINAPI*)(UINT);
-
-    // winmm.dll is no KnownDLL: imported statically, a file of that name beside the executable would be loaded
-    // in its place. It is loaded from the system folder only.
-    ModuleHandle m_winmm;
-    PeriodFunction m_endPeriod = nullptr;
+    bool m_periodSet = false;
     bool m_throttlingSet = false;
 };

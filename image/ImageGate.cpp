@@ -33,8 +33,11 @@ struct SideFile {
     std::wstring path;
     std::string bytes; // before `read`, which fills it as it is initialised
     SideFileRead read;
+    DWORD error; // the system's, when it cannot be read
 
-    explicit SideFile(std::wstring filePath) : path(std::move(filePath)), read(ReadSideFile(path, bytes)) {}
+    explicit SideFile(std::wstring filePath)
+        : path(std::move(filePath)), read(ReadSideFile(path, bytes)),
+          error(read == SideFileRead::Unreadable ? GetLastError() : 0) {}
     std::optional<std::string> Text() const { return read == SideFileRead::Read ? std::optional(bytes) : std::nullopt; }
     bool Refuses() const { return read == SideFileRead::Unreadable || read == SideFileRead::TooLarge; }
 };
@@ -79,6 +82,7 @@ ImageVerdict JudgeImage(const std::wstring& imagePath, const std::uint8_t* image
                 file == &signature ? ImageRefusal::SignatureFileUnreadable : ImageRefusal::ChecksumFileUnreadable;
             verdict.unreadableFile = file->path;
             verdict.unreadableTooLarge = file->read == SideFileRead::TooLarge;
+            verdict.unreadableError = file->error;
         }
     }
 
@@ -113,5 +117,5 @@ ImageVerdict JudgeImage(const std::wstring& imagePath, const std::uint8_t* image
 }
 
 bool MachineRequiresSignedImages() {
-    return MachinePolicy::Dword(MachinePolicy::kRequireSignedImages).value_or(0) != 0;
+    return MachinePolicy::Switch(MachinePolicy::kRequireSignedImages).value_or(false);
 }

@@ -31,6 +31,9 @@ struct ImageVerdict {
     // For either unreadable refusal: the file, and whether it was only too large.
     std::wstring unreadableFile;
     bool unreadableTooLarge = false;
+    unsigned long unreadableError = 0; // the system's, when it was not only too large
+    // The machine policy required a signature (told by the caller, which reads the policy).
+    bool policyRequiresSignature = false;
     // A trusted catalog beside the image lists it: its version there, and whether its signature is the catalog's.
     std::string imageVersion;
     bool signedByCatalog = false;
@@ -47,6 +50,7 @@ std::wstring TrustedCertificateFolder();
 ImageVerdict JudgeImage(const std::wstring& imagePath, const std::uint8_t* image, std::size_t imageSize,
                         bool signatureRequired, const std::wstring& trustedFolder = TrustedCertificateFolder());
 
-// True when the machine's policy (HKLM\SOFTWARE\Policies\Corvane\Ostrel update, RequireSignedImages, a DWORD other
-// than 0, read in the 64-bit view) accepts only images with a valid, trusted signature.
+// True when the machine's policy (HKLM\SOFTWARE\Policies\Corvane\Ostrel update, RequireSignedImages, read in the
+// 64-bit view) accepts only images with a valid, trusted signature: when the value is there and is neither a DWORD of
+// 0 nor the text "0".
 bool MachineRequiresSignedImages();

@@ -2,7 +2,9 @@
 // and the trusted certificates of a folder.
 #include "ImageSignature.h"
 
+#include <cstdio>
 #include <cstring>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -14,6 +16,8 @@
 #include "Handle.h"
 #include "Sha256.h"
 #include "SideFile.h"
+#include "SignerVerdict.h"
+#include "SystemLibrary.h"
 
 namespace {
 
@@ -23,62 +27,51 @@ constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 constexpr DWORD kMaxSigners = 4;
 
 // crypt32.dll is no KnownDLL: imported statically, a file of that name beside the executable (say in a Downloads
-// folder) would be loaded in its place. It is loaded from the system folder once and stays for the process's life.
-struct Crypt32 {
-    decltype(&::CryptMsgOpenToDecode) MsgOpenToDecode = nullptr;
-    decltype(&::CryptMsgUpdate) MsgUpdate = nullptr;
-    decltype(&::CryptMsgGetParam) MsgGetParam = nullptr;
-    decltype(&::CryptMsgControl) MsgControl = nullptr;
-    decltype(&::CryptMsgClose) MsgClose = nullptr;
-    decltype(&::CertOpenStore) OpenStore = nullptr;
-    decltype(&::CertCloseStore) CloseStore = nullptr;
-    decltype(&::CertAddEncodedCertificateToStore) AddEncodedCertificate = nullptr;
-    decltype(&::CertGetSubjectCertificateFromStore) GetSubjectCertificate = nullptr;
-    decltype(&::CertEnumCertificatesInStore) EnumCertificates = nullptr;
-    decltype(&::CertFreeCertificateContext) FreeCertificate = nullptr;
-    decltype(&::CertCompareCertificateName) CompareNames = nullptr;
-    decltype(&::CryptVerifyCertificateSignatureEx) VerifyCertificateSignature = nullptr;
-    decltype(&::CertNameToStrW) NameToStr = nullptr;
-    decltype(&::CryptDecodeObjectEx) DecodeObject = nullptr;
-    decltype(&::CryptStringToBinaryA) StringToBinary = nullptr;
-    bool loaded = false;
-};
-
-template <class Function> bool Bind(HMODULE library, const char* name, Function& function) {
-    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-    return function != nullptr;
+// folder) would be loaded in its place. It is loaded from the system folder once and stays for the process's life;
+// each member is the function of its name, and `missing` counts those that could not be found.
+template <class Function> Function Counted(Function function, int& missing) {
+    missing += function == nullptr;
+    return function;
 }
+#define CRYPT32_FUNCTION(function)                                                                                     \
+    decltype(&::function) function = Counted(SYSTEM_FUNCTION(L"crypt32.dll", function), missing)
+struct Crypt32 {
+    int missing = 0;
+    CRYPT32_FUNCTION(CryptMsgOpenToDecode);
+    CRYPT32_FUNCTION(CryptMsgUpdate);
+    CRYPT32_FUNCTION(CryptMsgGetParam);
+    CRYPT32_FUNCTION(CryptMsgControl);
+    CRYPT32_FUNCTION(CryptMsgClose);
+    CRYPT32_FUNCTION(CertOpenStore);
+    CRYPT32_FUNCTION(CertCloseStore);
+    CRYPT32_FUNCTION(CertAddEncodedCertificateToStore);
+    CRYPT32_FUNCTION(CertGetSubjectCertificateFromStore);
+    CRYPT32_FUNCTION(CertEnumCertificatesInStore);
+    CRYPT32_FUNCTION(CertFreeCertificateContext);
+    CRYPT32_FUNCTION(CertCompareCertificateName);
+    CRYPT32_FUNCTION(CryptVerifyCertificateSignatureEx);
+    CRYPT32_FUNCTION(CertNameToStrW);
+    CRYPT32_FUNCTION(CryptDecodeObjectEx);
+    CRYPT32_FUNCTION(CryptStringToBinaryA);
+    CRYPT32_FUNCTION(CertFindExtension);
+    CRYPT32_FUNCTION(CertGetIntendedKeyUsage);
+    bool Loaded() const { return missing == 0; }
+};
+#undef CRYPT32_FUNCTION
 
 const Crypt32& Crypt() {
-    static const Crypt32 crypt = [] {
-        Crypt32 c;
-        const HMODULE library = LoadLibraryExW(L"crypt32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        c.loaded = library && Bind(library, "CryptMsgOpenToDecode", c.MsgOpenToDecode) &&
-                   Bind(library, "CryptMsgUpdate", c.MsgUpdate) && Bind(library, "CryptMsgGetParam", c.MsgGetParam) &&
-                   Bind(library, "CryptMsgControl", c.MsgControl) && Bind(library, "CryptMsgClose", c.MsgClose) &&
-                   Bind(library, "CertOpenStore", c.OpenStore) && Bind(library, "CertCloseStore", c.CloseStore) &&
-                   Bind(library, "CertAddEncodedCertificateToStore", c.AddEncodedCertificate) &&
-                   Bind(library, "CertGetSubjectCertificateFromStore", c.GetSubjectCertificate) &&
-                   Bind(library, "CertEnumCertificatesInStore", c.EnumCertificates) &&
-                   Bind(library, "CertFreeCertificateContext", c.FreeCertificate) &&
-                   Bind(library, "CertCompareCertificateName", c.CompareNames) &&
-                   Bind(library, "CryptVerifyCertificateSignatureEx", c.VerifyCertificateSignature) &&
-                   Bind(library, "CertNameToStrW", c.NameToStr) &&
-                   Bind(library, "CryptDecodeObjectEx", c.DecodeObject) &&
-                   Bind(library, "CryptStringToBinaryA", c.StringToBinary);
-        return c;
-    }();
+    static const Crypt32 crypt;
     return crypt;
 }
 
 void CloseMessage(HCRYPTMSG message) {
-    Crypt().MsgClose(message);
+    Crypt().CryptMsgClose(message);
 }
 void CloseStore(HCERTSTORE store) {
-    Crypt().CloseStore(store, 0);
+    Crypt().CertCloseStore(store, 0);
 }
 void FreeCertificate(PCCERT_CONTEXT certificate) {
-    Crypt().FreeCertificate(certificate);
+    Crypt().CertFreeCertificateContext(certificate);
 }
 // crypt32 is loaded at run time, so its close functions are reached through the table.
 using Message = UniqueAny<HCRYPTMSG, &CloseMessage>;
@@ -88,10 +81,10 @@ using Certificate = UniqueAny<PCCERT_CONTEXT, &FreeCertificate>;
 // A parameter of the decoded message, as the structure it holds; empty when there is none.
 std::vector<BYTE> MessageParam(HCRYPTMSG message, DWORD type, DWORD index) {
     DWORD size = 0;
-    if (!Crypt().MsgGetParam(message, type, index, nullptr, &size) || size == 0)
+    if (!Crypt().CryptMsgGetParam(message, type, index, nullptr, &size) || size == 0)
         return {};
     std::vector<BYTE> data(size);
-    if (!Crypt().MsgGetParam(message, type, index, data.data(), &size))
+    if (!Crypt().CryptMsgGetParam(message, type, index, data.data(), &size))
         return {};
     data.resize(size);
     return data;
@@ -113,8 +106,8 @@ void AddCertificates(HCERTSTORE store, const std::string& file) {
     static const std::string kEnd = "-----END CERTIFICATE-----";
     std::size_t begin = file.find(kBegin);
     if (begin == std::string::npos) {
-        c.AddEncodedCertificate(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(file.data()),
-                                static_cast<DWORD>(file.size()), CERT_STORE_ADD_ALWAYS, nullptr);
+        c.CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(file.data()),
+                                           static_cast<DWORD>(file.size()), CERT_STORE_ADD_ALWAYS, nullptr);
         return;
     }
     for (; begin != std::string::npos; begin = file.find(kBegin, begin + kBegin.size())) {
@@ -123,18 +116,20 @@ void AddCertificates(HCERTSTORE store, const std::string& file) {
             return;
         const DWORD length = static_cast<DWORD>(end + kEnd.size() - begin);
         DWORD size = 0;
-        if (!c.StringToBinary(file.data() + begin, length, CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr, nullptr))
+        if (!c.CryptStringToBinaryA(file.data() + begin, length, CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr,
+                                    nullptr))
             continue;
         std::vector<BYTE> der(size);
-        if (c.StringToBinary(file.data() + begin, length, CRYPT_STRING_BASE64HEADER, der.data(), &size, nullptr,
-                             nullptr))
-            c.AddEncodedCertificate(store, X509_ASN_ENCODING, der.data(), size, CERT_STORE_ADD_ALWAYS, nullptr);
+        if (c.CryptStringToBinaryA(file.data() + begin, length, CRYPT_STRING_BASE64HEADER, der.data(), &size, nullptr,
+                                   nullptr))
+            c.CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), size, CERT_STORE_ADD_ALWAYS,
+                                               nullptr);
     }
 }
 
 // The certificates of the folder's *.cer and *.crt files. A file that cannot be read or decoded adds no trust.
 Store LoadTrusted(const std::wstring& folder) {
-    Store store(Crypt().OpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr));
+    Store store(Crypt().CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr));
     if (!store.Get() || folder.empty())
         return store;
     const std::wstring prefix = folder.back() == L'\\' || folder.back() == L'/' ? folder : folder + L'\\';
@@ -149,24 +144,99 @@ Store LoadTrusted(const std::wstring& folder) {
     return store;
 }
 
-// Equal to a trusted certificate (every byte: the issuer and serial number alone are easily copied), or signed by
-// one whose subject is its issuer.
-bool IsTrusted(PCCERT_CONTEXT signer, HCERTSTORE trusted) {
+// The structure that `type` decodes `encoded` into; empty when it cannot.
+std::vector<BYTE> Decoded(LPCSTR type, const BYTE* encoded, DWORD encodedSize) {
+    DWORD size = 0;
+    if (!Crypt().CryptDecodeObjectEx(X509_ASN_ENCODING, type, encoded, encodedSize, 0, nullptr, nullptr, &size))
+        return {};
+    std::vector<BYTE> decoded(size);
+    if (!Crypt().CryptDecodeObjectEx(X509_ASN_ENCODING, type, encoded, encodedSize, 0, nullptr, decoded.data(), &size))
+        return {};
+    return decoded;
+}
+
+const CERT_EXTENSION* ExtensionOf(PCCERT_CONTEXT certificate, LPCSTR oid) {
+    const CERT_INFO& info = *certificate->pCertInfo;
+    return Crypt().CertFindExtension(oid, info.cExtension, info.rgExtension);
+}
+
+// "YYYY-MM-DDTHH:MM:SSZ"; empty for a time that no calendar date holds.
+std::string UtcText(const FILETIME& time) {
+    SYSTEMTIME utc;
+    if (!FileTimeToSystemTime(&time, &utc))
+        return {};
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02uZ", utc.wYear, utc.wMonth, utc.wDay, utc.wHour,
+                  utc.wMinute, utc.wSecond);
+    return text;
+}
+
+IssuerFacts IssuerFactsOf(PCCERT_CONTEXT issuer) {
+    IssuerFacts facts;
+    if (const CERT_EXTENSION* extension = ExtensionOf(issuer, szOID_BASIC_CONSTRAINTS2)) {
+        const std::vector<BYTE> decoded =
+            Decoded(X509_BASIC_CONSTRAINTS2, extension->Value.pbData, extension->Value.cbData);
+        facts.isCa = !decoded.empty() && reinterpret_cast<const CERT_BASIC_CONSTRAINTS2_INFO*>(decoded.data())->fCA;
+    }
+    BYTE usage[2] = {};
+    const bool read = Crypt().CertGetIntendedKeyUsage(X509_ASN_ENCODING, issuer->pCertInfo, usage, sizeof usage);
+    // It fails with no error when there is no keyUsage; a keyUsage that cannot be read allows nothing.
+    facts.hasKeyUsage = read || GetLastError() != 0;
+    facts.keyCertSign = read && (usage[0] & CERT_KEY_CERT_SIGN_KEY_USAGE) != 0;
+    return facts;
+}
+
+// What the trust in the signer rests on. Equal to a trusted certificate means every byte: the issuer and serial number
+// alone are easily copied. Issued by one means its subject is the signer's issuer and its key signed the certificate.
+SignerFacts SignerFactsOf(PCCERT_CONTEXT signer, HCERTSTORE trusted, std::string signingTime) {
     const Crypt32& c = Crypt();
-    for (PCCERT_CONTEXT candidate = nullptr; (candidate = c.EnumCertificates(trusted, candidate)) != nullptr;) {
-        const bool same = candidate->cbCertEncoded == signer->cbCertEncoded &&
-                          std::memcmp(candidate->pbCertEncoded, signer->pbCertEncoded, signer->cbCertEncoded) == 0;
-        const bool issued =
-            !same && c.CompareNames(X509_ASN_ENCODING, &signer->pCertInfo->Issuer, &candidate->pCertInfo->Subject) &&
-            c.VerifyCertificateSignature(0, X509_ASN_ENCODING, CRYPT_VERIFY_CERT_SIGN_SUBJECT_CERT,
-                                         const_cast<CERT_CONTEXT*>(signer), CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT,
-                                         const_cast<CERT_CONTEXT*>(candidate), 0, nullptr);
-        if (same || issued) {
-            c.FreeCertificate(candidate);
-            return true;
+    SignerFacts facts;
+    for (PCCERT_CONTEXT candidate = nullptr;
+         (candidate = c.CertEnumCertificatesInStore(trusted, candidate)) != nullptr;) {
+        if (candidate->cbCertEncoded == signer->cbCertEncoded &&
+            std::memcmp(candidate->pbCertEncoded, signer->pbCertEncoded, signer->cbCertEncoded) == 0)
+            facts.isTrusted = true;
+        else if (c.CertCompareCertificateName(X509_ASN_ENCODING, &signer->pCertInfo->Issuer,
+                                              &candidate->pCertInfo->Subject) &&
+                 c.CryptVerifyCertificateSignatureEx(
+                     0, X509_ASN_ENCODING, CRYPT_VERIFY_CERT_SIGN_SUBJECT_CERT, const_cast<CERT_CONTEXT*>(signer),
+                     CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT, const_cast<CERT_CONTEXT*>(candidate), 0, nullptr))
+            facts.issuers.push_back(IssuerFactsOf(candidate));
+    }
+    if (const CERT_EXTENSION* extension = ExtensionOf(signer, szOID_ENHANCED_KEY_USAGE)) {
+        const std::vector<BYTE> decoded =
+            Decoded(X509_ENHANCED_KEY_USAGE, extension->Value.pbData, extension->Value.cbData);
+        facts.extendedKeyUsage.emplace();
+        if (!decoded.empty()) {
+            const auto& usage = *reinterpret_cast<const CERT_ENHKEY_USAGE*>(decoded.data());
+            facts.extendedKeyUsage->assign(usage.rgpszUsageIdentifier,
+                                           usage.rgpszUsageIdentifier + usage.cUsageIdentifier);
         }
     }
-    return false;
+    facts.notBefore = UtcText(signer->pCertInfo->NotBefore);
+    facts.notAfter = UtcText(signer->pCertInfo->NotAfter);
+    facts.signingTime = std::move(signingTime);
+    return facts;
+}
+
+// The moment of signing as the signer states it in its signingTime attribute, else now; nothing when the attribute
+// cannot be read.
+std::optional<std::string> SigningTime(const CMSG_SIGNER_INFO& signer) {
+    for (DWORD i = 0; i < signer.AuthAttrs.cAttr; ++i) {
+        const CRYPT_ATTRIBUTE& attribute = signer.AuthAttrs.rgAttr[i];
+        if (std::strcmp(attribute.pszObjId, szOID_RSA_signingTime) != 0)
+            continue;
+        if (attribute.cValue != 1)
+            return std::nullopt;
+        const std::vector<BYTE> decoded =
+            Decoded(PKCS_UTC_TIME, attribute.rgValue[0].pbData, attribute.rgValue[0].cbData);
+        if (decoded.size() < sizeof(FILETIME))
+            return std::nullopt;
+        return UtcText(*reinterpret_cast<const FILETIME*>(decoded.data()));
+    }
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return UtcText(now);
 }
 
 // With signed attributes the signature covers them, not the content: their messageDigest must be the digest of
@@ -180,14 +250,9 @@ bool DigestAttributeMatches(const CMSG_SIGNER_INFO& signer, const std::string& c
             continue;
         if (attribute.cValue != 1)
             return false;
-        const CRYPT_ATTR_BLOB& value = attribute.rgValue[0];
-        DWORD size = 0;
-        if (!Crypt().DecodeObject(X509_ASN_ENCODING, X509_OCTET_STRING, value.pbData, value.cbData, 0, nullptr, nullptr,
-                                  &size))
-            return false;
-        std::vector<BYTE> decoded(size);
-        if (!Crypt().DecodeObject(X509_ASN_ENCODING, X509_OCTET_STRING, value.pbData, value.cbData, 0, nullptr,
-                                  decoded.data(), &size))
+        const std::vector<BYTE> decoded =
+            Decoded(X509_OCTET_STRING, attribute.rgValue[0].pbData, attribute.rgValue[0].cbData);
+        if (decoded.empty())
             return false;
         const auto& digest = *reinterpret_cast<const CRYPT_DATA_BLOB*>(decoded.data());
         return !contentDigest.empty() && LowerHex(digest.pbData, digest.cbData) == contentDigest;
@@ -198,17 +263,17 @@ bool DigestAttributeMatches(const CMSG_SIGNER_INFO& signer, const std::string& c
 std::string SubjectOf(PCCERT_CONTEXT certificate) {
     const DWORD format = CERT_X500_NAME_STR | CERT_NAME_STR_REVERSE_FLAG;
     CERT_NAME_BLOB* subject = &certificate->pCertInfo->Subject;
-    const DWORD length = Crypt().NameToStr(X509_ASN_ENCODING, subject, format, nullptr, 0);
+    const DWORD length = Crypt().CertNameToStrW(X509_ASN_ENCODING, subject, format, nullptr, 0);
     if (length <= 1)
         return {};
     std::wstring name(length, L'\0');
-    name.resize(Crypt().NameToStr(X509_ASN_ENCODING, subject, format, name.data(), length) - 1);
+    name.resize(Crypt().CertNameToStrW(X509_ASN_ENCODING, subject, format, name.data(), length) - 1);
     return WideToUtf8(name);
 }
 
 struct SignerCheck {
     bool verifies = false;
-    bool trusted = false;
+    SignerVerdict verdict;
     std::string subject;
     std::string sha256;
 };
@@ -224,17 +289,17 @@ SignerCheck CheckSigner(HCRYPTMSG message, DWORD index, HCERTSTORE carried, HCER
     const auto& signer = *reinterpret_cast<const CMSG_SIGNER_INFO*>(signerInfo.data());
     auto* id = reinterpret_cast<CERT_INFO*>(signerId.data());
 
-    Certificate certificate(c.GetSubjectCertificate(carried, kEncoding, id));
+    Certificate certificate(c.CertGetSubjectCertificateFromStore(carried, kEncoding, id));
     // A signature made without its certificate (openssl cms -nocerts) may name a trusted certificate.
     if (!certificate.Get())
-        certificate = Certificate(c.GetSubjectCertificate(trusted, kEncoding, id));
+        certificate = Certificate(c.CertGetSubjectCertificateFromStore(trusted, kEncoding, id));
     CMSG_CTRL_VERIFY_SIGNATURE_EX_PARA verify{};
     verify.cbSize = sizeof verify;
     verify.dwSignerIndex = index;
     verify.dwSignerType = CMSG_VERIFY_SIGNER_CERT;
     verify.pvSigner = const_cast<CERT_CONTEXT*>(certificate.Get());
     const bool signatureVerifies =
-        certificate.Get() && c.MsgControl(message, 0, CMSG_CTRL_VERIFY_SIGNATURE_EX, &verify);
+        certificate.Get() && c.CryptMsgControl(message, 0, CMSG_CTRL_VERIFY_SIGNATURE_EX, &verify);
 
     // The digest of the content as the message hashed it, read after verifying (which may still hash into it).
     // Should the system not tell it, a SHA-256 is computed here rather than the signature taken on trust.
@@ -246,12 +311,23 @@ SignerCheck CheckSigner(HCRYPTMSG message, DWORD index, HCERTSTORE carried, HCER
         digest = Sha256Hex(image, imageSize);
     if (sha256)
         check.sha256 = digest;
-    check.verifies = signatureVerifies && DigestAttributeMatches(signer, digest);
+    const std::optional<std::string> signingTime = SigningTime(signer);
+    check.verifies = signatureVerifies && DigestAttributeMatches(signer, digest) && signingTime;
     if (check.verifies) {
         check.subject = SubjectOf(certificate.Get());
-        check.trusted = IsTrusted(certificate.Get(), trusted);
+        check.verdict = JudgeSigner(SignerFactsOf(certificate.Get(), trusted, *signingTime));
     }
     return check;
+}
+
+// True when the message carries content of its own. Decoded as detached, such a message would be judged on the image
+// beside it; but a detached signature is what is published, and anything else is no signature of ours.
+bool CarriesContent(const std::uint8_t* signature, std::size_t signatureSize) {
+    const Crypt32& c = Crypt();
+    const Message message(c.CryptMsgOpenToDecode(kEncoding, 0, 0, 0, nullptr, nullptr));
+    DWORD size = 0;
+    return message.Get() && c.CryptMsgUpdate(message.Get(), signature, static_cast<DWORD>(signatureSize), TRUE) &&
+           c.CryptMsgGetParam(message.Get(), CMSG_CONTENT_PARAM, 0, nullptr, &size) && size > 0;
 }
 
 } // namespace
@@ -261,24 +337,28 @@ SignatureCheck VerifyImageSignature(const std::uint8_t* signature, std::size_t s
     const Crypt32& c = Crypt();
     SignatureCheck check;
     check.state = SignatureState::Invalid;
-    if (!c.loaded || signatureSize == 0 || signatureSize > MAXDWORD || imageSize > MAXDWORD)
+    if (!c.Loaded() || signatureSize == 0 || signatureSize > MAXDWORD || imageSize > MAXDWORD)
         return check;
 
-    const Message message(c.MsgOpenToDecode(kEncoding, CMSG_DETACHED_FLAG, 0, 0, nullptr, nullptr));
+    const Message message(c.CryptMsgOpenToDecode(kEncoding, CMSG_DETACHED_FLAG, 0, 0, nullptr, nullptr));
     DWORD type = 0;
     DWORD typeSize = sizeof type;
     DWORD signers = 0;
     DWORD signersSize = sizeof signers;
-    if (!message.Get() || !c.MsgUpdate(message.Get(), signature, static_cast<DWORD>(signatureSize), TRUE) ||
-        !c.MsgGetParam(message.Get(), CMSG_TYPE_PARAM, 0, &type, &typeSize) || type != CMSG_SIGNED ||
-        !c.MsgGetParam(message.Get(), CMSG_SIGNER_COUNT_PARAM, 0, &signers, &signersSize) || signers == 0 ||
+    if (!message.Get() || !c.CryptMsgUpdate(message.Get(), signature, static_cast<DWORD>(signatureSize), TRUE) ||
+        !c.CryptMsgGetParam(message.Get(), CMSG_TYPE_PARAM, 0, &type, &typeSize) || type != CMSG_SIGNED ||
+        !c.CryptMsgGetParam(message.Get(), CMSG_SIGNER_COUNT_PARAM, 0, &signers, &signersSize) || signers == 0 ||
         signers > kMaxSigners)
         return check;
+    if (CarriesContent(signature, signatureSize)) {
+        check.reason = "it carries content: not a detached signature";
+        return check;
+    }
     // The message hashes the content as it takes it: the one pass over the image.
-    if (!c.MsgUpdate(message.Get(), image, static_cast<DWORD>(imageSize), TRUE))
+    if (!c.CryptMsgUpdate(message.Get(), image, static_cast<DWORD>(imageSize), TRUE))
         return check;
 
-    const Store carried(c.OpenStore(CERT_STORE_PROV_MSG, kEncoding, 0, 0, message.Get()));
+    const Store carried(c.CertOpenStore(CERT_STORE_PROV_MSG, kEncoding, 0, 0, message.Get()));
     const Store trusted = LoadTrusted(trustedFolder);
     if (!carried.Get() || !trusted.Get())
         return check;
@@ -294,10 +374,12 @@ SignatureCheck VerifyImageSignature(const std::uint8_t* signature, std::size_t s
     }
     check.state = SignatureState::Untrusted;
     check.signer = checks.front().subject;
+    check.reason = checks.front().verdict.reason;
     for (const SignerCheck& signer : checks) {
-        if (signer.trusted) {
+        if (signer.verdict.trust == SignerTrust::Trusted) {
             check.state = SignatureState::Valid;
             check.signer = signer.subject;
+            check.reason.clear();
             break;
         }
     }

@@ -7,12 +7,12 @@
 
 #include <objbase.h>
 
-#include "JsonLine.h"
+#include "AnsiText.h"
 
 namespace {
 
 std::string FromWide(const wchar_t* text, std::size_t length) {
-    return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
+    return WideToUtf8(std::wstring(text, length));
 }
 
 } // namespace

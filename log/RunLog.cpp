@@ -8,11 +8,9 @@
 
 namespace {
 
+// As Group Policy may write it: %ProgramData%\... in a REG_EXPAND_SZ.
 std::wstring PolicyLogFolder() {
-    std::wstring text = MachinePolicy::Text(MachinePolicy::kLogFolder).value_or(std::wstring());
-    while (!text.empty() && (text.back() == L'\\' || text.back() == L'/'))
-        text.pop_back();
-    return text;
+    return MachinePolicy::Folder(MachinePolicy::kLogFolder).value_or(std::wstring());
 }
 
 std::wstring EnvironmentText(const wchar_t* name) {

@@ -2,6 +2,7 @@
 #include "VerdictFacts.h"
 
 #include "AnsiText.h"
+#include "MachinePolicy.h"
 
 void AddVerdictFacts(ImageFacts& facts, const ImageVerdict& verdict) {
     if (!verdict.sha256.empty())
@@ -25,6 +26,10 @@ void AddVerdictFacts(ImageFacts& facts, const ImageVerdict& verdict) {
     facts.signature = kSignatureStates[static_cast<int>(verdict.signature.state)];
     if (!verdict.signature.signer.empty())
         facts.signer = verdict.signature.signer;
+    if (verdict.signature.state == SignatureState::Untrusted && !verdict.signature.reason.empty())
+        facts.signerProblem = verdict.signature.reason;
+    if (verdict.policyRequiresSignature)
+        facts.policy = WideToUtf8(MachinePolicy::kRequireSignedImages);
     facts.signedByCatalog = verdict.signedByCatalog;
     if (!verdict.imageVersion.empty())
         facts.imageVersion = verdict.imageVersion;

@@ -3,13 +3,10 @@
 
 #include <commctrl.h>
 
+#include "SystemLibrary.h"
+
 bool InitCommonControlsFromSystem(DWORD classes) {
-    const HMODULE library = LoadLibraryExW(L"comctl32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (!library)
-        return false;
-    using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    const auto init =
-        reinterpret_cast<InitFunction>(reinterpret_cast<void*>(GetProcAddress(library, "InitCommonControlsEx")));
+    const auto init = SYSTEM_FUNCTION(L"comctl32.dll", InitCommonControlsEx);
     const INITCOMMONCONTROLSEX controls{sizeof controls, classes};
     return init && init(&controls);
 }

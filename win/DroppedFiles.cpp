@@ -6,8 +6,7 @@
 namespace {
 
 UINT QueryFile(HDROP drop, UINT index, wchar_t* path, UINT size) {
-    using Function = UINT(WINAPI*)(HDROP, UINT, wchar_t*, UINT);
-    static const auto query = SystemFunction<Function>(L"shell32.dll", "DragQueryFileW");
+    static const auto query = SYSTEM_FUNCTION(L"shell32.dll", DragQueryFileW);
     return query ? query(drop, index, path, size) : 0;
 }
 
@@ -28,16 +27,14 @@ std::wstring DroppedFiles::Path(UINT index) const {
 }
 
 void DroppedFiles::Release() {
-    using Function = void(WINAPI*)(HDROP);
-    static const auto finish = SystemFunction<Function>(L"shell32.dll", "DragFinish");
+    static const auto finish = SYSTEM_FUNCTION(L"shell32.dll", DragFinish);
     if (m_drop && finish)
         finish(m_drop);
     m_drop = nullptr;
 }
 
 void AcceptDroppedFiles(HWND window) {
-    using Function = void(WINAPI*)(HWND, BOOL);
-    static const auto accept = SystemFunction<Function>(L"shell32.dll", "DragAcceptFiles");
+    static const auto accept = SYSTEM_FUNCTION(L"shell32.dll", DragAcceptFiles);
     if (accept)
         accept(window, TRUE);
 }

@@ -29,8 +29,7 @@ private:
 } // namespace
 
 bool ChooseFileToOpen(HWND owner, const char* filter, std::wstring& path, const std::wstring& initialFolder) {
-    using GetOpenFileNameFunction = BOOL(WINAPI*)(OPENFILENAMEW*);
-    static const auto getOpenFileName = SystemFunction<GetOpenFileNameFunction>(L"comdlg32.dll", "GetOpenFileNameW");
+    static const auto getOpenFileName = SYSTEM_FUNCTION(L"comdlg32.dll", GetOpenFileNameW);
     if (!getOpenFileName)
         return false;
     std::wstring filterList = AnsiToWide(filter);

@@ -1,7 +1,6 @@
 // The machine policy's values, read from the registry's 64-bit view.
 #include "MachinePolicy.h"
 
-#include <algorithm>
 #include <cwchar>
 #include <vector>
 
@@ -12,24 +11,32 @@ namespace {
 
 using RegistryKey = UniqueAny<HKEY, &RegCloseKey>;
 
+// A value that is there; one that cannot be read has the type REG_NONE and no bytes.
 struct RawValue {
     DWORD type = REG_NONE;
     std::vector<BYTE> bytes;
 };
 
+// Nothing when the value, or the key, is not there.
 std::optional<RawValue> Read(const wchar_t* name) {
+    const auto there = [](LSTATUS status) -> std::optional<RawValue> {
+        if (status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND)
+            return std::nullopt;
+        return RawValue();
+    };
     HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &opened) != ERROR_SUCCESS)
-        return std::nullopt;
+    LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &opened);
+    if (status != ERROR_SUCCESS)
+        return there(status);
     const RegistryKey key(opened);
     RawValue value;
     DWORD size = 0;
-    if (RegQueryValueExW(key.Get(), name, nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS)
-        return std::nullopt;
+    if ((status = RegQueryValueExW(key.Get(), name, nullptr, &value.type, nullptr, &size)) != ERROR_SUCCESS)
+        return there(status);
     value.bytes.resize(size);
     // The value may grow between the two reads; what does not fit then is not read at all.
-    if (RegQueryValueExW(key.Get(), name, nullptr, &value.type, value.bytes.data(), &size) != ERROR_SUCCESS)
-        return std::nullopt;
+    if ((status = RegQueryValueExW(key.Get(), name, nullptr, &value.type, value.bytes.data(), &size)) != ERROR_SUCCESS)
+        return there(status);
     value.bytes.resize(size);
     return value;
 }
@@ -46,13 +53,12 @@ std::optional<std::wstring> TextOf(const std::optional<RawValue>& value) {
 
 } // namespace
 
-std::optional<DWORD> Dword(const wchar_t* name) {
+std::optional<bool> Switch(const wchar_t* name) {
     const std::optional<RawValue> value = Read(name);
-    if (!value || value->type != REG_DWORD || value->bytes.size() != sizeof(DWORD))
+    if (!value)
         return std::nullopt;
-    DWORD number = 0;
-    std::copy(value->bytes.begin(), value->bytes.end(), reinterpret_cast<BYTE*>(&number));
-    return number;
+    const bool dwordZero = value->type == REG_DWORD && value->bytes == std::vector<BYTE>(sizeof(DWORD), 0);
+    return !dwordZero && TextOf(value) != L"0";
 }
 
 std::optional<std::wstring> Text(const wchar_t* name) {

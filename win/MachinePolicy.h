@@ -11,19 +11,20 @@
 namespace MachinePolicy {
 
 inline constexpr wchar_t kKey[] = L"SOFTWARE\\Policies\\Corvane\\Ostrel update";
-// A DWORD: other than 0, only images with a valid signature from a trusted signer are written.
+// A switch (see Switch): on, only images with a valid signature from a trusted signer are written.
 inline constexpr wchar_t kRequireSignedImages[] = L"RequireSignedImages";
 // A folder (a share) that gathers every station's log.
 inline constexpr wchar_t kLogFolder[] = L"LogFolder";
-// Text: where the vendor's catalog is (a URL or a folder); empty text turns catalogs off (no network at all).
+// Read with the firmware catalog: where the catalog is (an empty text: no catalog, no network), the channel it
+// follows (stable when absent), and the mirror folder.
 inline constexpr wchar_t kCatalog[] = L"Catalog";
-// Text: the catalog's channel whose newest image is offered (without it: stable).
 inline constexpr wchar_t kChannel[] = L"Channel";
-// A folder (a share): the firmware mirror, in place of the user's own.
 inline constexpr wchar_t kFirmwareFolder[] = L"FirmwareFolder";
 
-// The value `name` when it is a DWORD.
-std::optional<DWORD> Dword(const wchar_t* name);
+// The value `name` as a switch that fails closed: nothing when it is absent; off (false) only for a DWORD of 0 or the
+// text "0"; on for anything else that is there: another number or text (Group Policy Preferences write "1" as
+// REG_SZ), another type, a value that cannot be read.
+std::optional<bool> Switch(const wchar_t* name);
 // The value `name` when it is text (REG_SZ or REG_EXPAND_SZ, as written), without its terminating zeros.
 std::optional<std::wstring> Text(const wchar_t* name);
 // The value `name` as a folder: text, with the environment's variables of a REG_EXPAND_SZ expanded (such as

@@ -5,10 +5,9 @@ void LoadLibrariesFromSystemFolderOnly() {
     SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS);
     // Where SetDefaultDllDirectories is missing (Windows 7 without KB2533623) the current folder at least is left out.
     SetDllDirectoryW(L"");
-    // Looked up rather than imported, so that such a Windows 7 still starts the program.
-    using SetDefaultFunction = BOOL(WINAPI*)(DWORD);
-    const auto setDefault = reinterpret_cast<SetDefaultFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    // Looked up rather than imported, so that such a Windows 7 still starts the program; there the search flag is
+    // refused too, and the lookup finds nothing.
+    const auto setDefault = SYSTEM_FUNCTION(L"kernel32.dll", SetDefaultDllDirectories);
     if (setDefault)
         setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }

@@ -17,3 +17,7 @@ FARPROC SystemLibraryExport(const wchar_t* library, const char* name);
 template <class Function> Function SystemFunction(const wchar_t* library, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(SystemLibraryExport(library, name)));
 }
+
+// The function `function` of the system library `library`, typed by its declaration in the system's headers, so
+// that neither its name nor its type is written out again; null when either cannot be found.
+#define SYSTEM_FUNCTION(library, function) SystemFunction<decltype(&::function)>(library, #function)

@@ -4,7 +4,10 @@
 
 #include "BoardSerial.h"
 #include "CatalogFile.h"
+#include "FlashOutcome.h"
 #include "JsonLine.h"
+
+namespace {
 
 const char kFlashUsage[] = R"(Usage:
   ostrel-flash [options] IMAGE.hdr
@@ -47,14 +50,13 @@ Writes a firmware image into a Corvane Ostrel device attached by USB.
       --channel=NAME    the catalog's channel (else the machine policy Channel, else stable)
   -h, --help            show this text
       --version         show the version
-
-Exit status: 0 every download wrote the whole image; 64 usage error; 65 not a usable image, or a board
-already flashed with it; 66 the image file cannot be opened or read; 69 no device, driver library missing or
-incomplete, the device's pipe cannot be opened, or a catalog or image cannot be fetched and is not in the mirror; 74 a transfer failed (or the log cannot be written); 75
-another copy of the tool is writing to a device; 77 the image's signer is not trusted, or it is not signed
-where a signature is required, or catalogs are turned off by the machine policy; 130 stopped by Ctrl+C, Ctrl+Break, closing the console or the end of the
-session.
 )";
+
+} // namespace
+
+std::string FlashUsage() {
+    return kFlashUsage + std::string("\n") + ExitStatusText();
+}
 
 namespace {
 
@@ -107,6 +109,8 @@ private:
 
     const std::vector<std::u16string>& m_args;
     std::size_t m_next = 0;
+    // Where the word after a --wait without a limit stands; none when there was none.
+    std::size_t m_bareWaitAt = static_cast<std::size_t>(-1);
     bool m_haveImage = false;
     ParsedFlashOptions m_parsed;
 };
@@ -116,6 +120,12 @@ ParsedFlashOptions Parser::Run() {
     bool onlyOperands = false;
     while (m_next < m_args.size()) {
         const std::u16string& arg = m_args[m_next++];
+        std::uint32_t seconds = 0;
+        // "--wait 30 fw.hdr": the limit is only ever attached, and an image named by a number is no image.
+        if (!onlyOperands && m_bareWaitAt == m_next - 1 && ParseNumber(arg, seconds)) {
+            Fail("--wait takes its seconds attached: write --wait=" + Narrow(arg) + " or -w" + Narrow(arg));
+            return m_parsed;
+        }
         bool ok;
         if (onlyOperands || arg.size() < 2 || arg[0] != u'-')
             ok = SetImage(arg);
@@ -278,8 +288,10 @@ bool Parser::TakeValue(const std::string& name, const std::optional<std::u16stri
 bool Parser::SetWait(const std::optional<std::u16string>& value) {
     FlashOptions& options = m_parsed.options;
     options.wait = true;
-    if (!value)
+    if (!value) {
+        m_bareWaitAt = m_next;
         return true;
+    }
     std::uint32_t seconds = 0;
     if (!ParseNumber(*value, seconds))
         return Fail("--wait: \"" + Narrow(*value) + "\" is not a number of seconds");

@@ -52,4 +52,5 @@ struct ParsedFlashOptions {
 // `args` without the program name.
 ParsedFlashOptions ParseFlashOptions(const std::vector<std::u16string>& args);
 
-extern const char kFlashUsage[];
+// The usage text and the exit codes, as --help prints them.
+std::string FlashUsage();

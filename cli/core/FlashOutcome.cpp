@@ -1,80 +1,80 @@
 // How a flash attempt or a session ends.
 #include "FlashOutcome.h"
 
-#include "RunRecord.h"
+#include <iterator>
 
 namespace {
 
-struct EndFacts {
-    FlashEnd end;
+// In the order of RunEnd: row i is the end i.
+constexpr struct {
+    RunEnd end;
     int exitCode;
-    const char* logResult;
-    const char* reason;
+} kExitCodes[] = {
+    {RunEnd::Written, ExitCode::kOk},
+    {RunEnd::ImageTooShort, ExitCode::kNotAnImage},
+    {RunEnd::ImageTooLarge, ExitCode::kNotAnImage},
+    {RunEnd::NotAnImage, ExitCode::kNotAnImage},
+    {RunEnd::UartImage, ExitCode::kNotAnImage},
+    {RunEnd::ImageUnreadable, ExitCode::kNoImageFile},
+    {RunEnd::ImageChanged, ExitCode::kNoImageFile},
+    {RunEnd::ChecksumMismatch, ExitCode::kNotAnImage},
+    {RunEnd::ChecksumUnreadable, ExitCode::kNoImageFile},
+    {RunEnd::SignatureInvalid, ExitCode::kNotAnImage},
+    {RunEnd::SignatureUnreadable, ExitCode::kNoImageFile},
+    {RunEnd::SignerUntrusted, ExitCode::kNotPermitted},
+    {RunEnd::UnsignedRefused, ExitCode::kNotPermitted},
+    {RunEnd::NoDevice, ExitCode::kNoDevice},
+    {RunEnd::NoDeviceInTime, ExitCode::kNoDevice},
+    {RunEnd::DriverMissing, ExitCode::kNoDevice},
+    {RunEnd::PipeRefused, ExitCode::kNoDevice},
+    {RunEnd::DeviceBusy, ExitCode::kTryAgainLater},
+    {RunEnd::HeaderRefused, ExitCode::kTransferFailed},
+    {RunEnd::TransferBroken, ExitCode::kTransferFailed},
+    {RunEnd::TransferStalled, ExitCode::kTransferFailed},
+    {RunEnd::Interrupted, ExitCode::kInterrupted},
+    {RunEnd::WindowClosed, ExitCode::kInterrupted},
+    {RunEnd::LogUnwritable, ExitCode::kTransferFailed},
+    {RunEnd::SerialInvalid, ExitCode::kNotAnImage},
+    {RunEnd::SerialRepeated, ExitCode::kNotAnImage},
 };
-
-constexpr EndFacts kEnds[] = {
-    {FlashEnd::Written, ExitCode::kOk, "ok", ""},
-    {FlashEnd::ImageTooShort, ExitCode::kNotAnImage, "refused", RunReason::kImageTooShort},
-    {FlashEnd::ImageTooLarge, ExitCode::kNotAnImage, "refused", "the file is too large for a firmware image"},
-    {FlashEnd::NotAnImage, ExitCode::kNotAnImage, "refused",
-     "the file is not an Ostrel firmware image (its header does not start with \"$\")"},
-    {FlashEnd::UartImage, ExitCode::kNotAnImage, "refused", "the image is for the UART port, not for USB"},
-    {FlashEnd::ImageUnreadable, ExitCode::kNoImageFile, "refused", "the image file cannot be opened or read"},
-    {FlashEnd::ImageChanged, ExitCode::kNoImageFile, "refused", "the image file changed while it was read"},
-    {FlashEnd::ChecksumMismatch, ExitCode::kNotAnImage, "refused",
-     "the image does not match its checksum file: it may be damaged"},
-    {FlashEnd::ChecksumUnreadable, ExitCode::kNoImageFile, "refused",
-     "a checksum file beside the image cannot be read"},
-    {FlashEnd::SignatureInvalid, ExitCode::kNotAnImage, "refused", "the image's signature does not verify its bytes"},
-    {FlashEnd::SignatureUnreadable, ExitCode::kNoImageFile, "refused",
-     "the signature file beside the image cannot be read"},
-    {FlashEnd::SignerUntrusted, ExitCode::kNotPermitted, "refused",
-     "the image's signer is not among the trusted certificates"},
-    {FlashEnd::UnsignedRefused, ExitCode::kNotPermitted, "refused",
-     "this computer accepts only signed images, and the image is not signed"},
-    {FlashEnd::NoDevice, ExitCode::kNoDevice, "refused", "no Ostrel device is attached"},
-    {FlashEnd::NoDeviceInTime, ExitCode::kNoDevice, "refused", "no Ostrel device was attached in time"},
-    {FlashEnd::DriverMissing, ExitCode::kNoDevice, "refused",
-     "the driver library TarselUSB.dll cannot be loaded, or lacks open_dev or open_file"},
-    {FlashEnd::PipeRefused, ExitCode::kNoDevice, "refused", "the device's pipe cannot be opened"},
-    {FlashEnd::DeviceBusy, ExitCode::kTryAgainLater, "refused",
-     "Another copy of the tool is writing to the device. Wait until it has finished."},
-    {FlashEnd::HeaderRefused, ExitCode::kTransferFailed, "failed", RunReason::kHeaderRefused},
-    {FlashEnd::TransferBroken, ExitCode::kTransferFailed, "failed", RunReason::kTransferBroken},
-    {FlashEnd::TransferStalled, ExitCode::kTransferFailed, "failed", RunReason::kTransferStalled},
-    {FlashEnd::Interrupted, ExitCode::kInterrupted, "interrupted",
-     "stopped by Ctrl+C, Ctrl+Break or closing the console"},
-    {FlashEnd::LogUnwritable, ExitCode::kTransferFailed, "failed", "the log file cannot be written"},
-    {FlashEnd::SerialInvalid, ExitCode::kNotAnImage, "refused", "the scanned line is not a serial"},
-    {FlashEnd::SerialRepeated, ExitCode::kNotAnImage, "refused",
-     "the log shows this board flashed with this image already (--allow-repeat-serial flashes it again)"},
-};
-
-const EndFacts& FactsOf(FlashEnd end) {
-    for (const EndFacts& facts : kEnds) {
-        if (facts.end == end)
-            return facts;
-    }
-    return kEnds[0];
-}
+static_assert(std::size(kExitCodes) == static_cast<std::size_t>(RunEnd::SerialRepeated) + 1, "a code for every end");
 
 } // namespace
 
-int ExitCodeOf(FlashEnd end) {
-    return FactsOf(end).exitCode;
+int ExitCodeOf(RunEnd end) {
+    return kExitCodes[static_cast<std::size_t>(end)].exitCode;
 }
 
-const char* LogResultOf(FlashEnd end) {
-    return FactsOf(end).logResult;
-}
+const ExitCodeMeaning kExitCodeMeanings[9] = {
+    {ExitCode::kOk, "every download wrote the whole image; with --info, the image would be accepted; with --history, "
+                    "the log was read"},
+    {ExitCode::kUsage, "the command line is wrong: an unknown option, no image file or more than one, a bad number, "
+                       "name or serial, or options that do not go together (see --help)"},
+    {ExitCode::kNotAnImage,
+     "the file is not a usable image (shorter than 1028 bytes, too large, no \"$\" marker, or an image for the UART "
+     "port), or it does not match its checksum file, or its signature does not verify it; also a board that the log "
+     "shows flashed with this image already, or a scanned line that is not a serial"},
+    {ExitCode::kNoImageFile, "the image file cannot be opened or read, or it changed while it was read; or a checksum "
+                             "or signature file beside it cannot be read (or is larger than 1 MiB)"},
+    {ExitCode::kNoDevice,
+     "no device (absent, or not attached within --wait), TarselUSB.dll missing, of the other kind or lacking open_dev "
+     "or open_file, or the device's pipe cannot be opened (another program may hold the device)"},
+    {ExitCode::kTransferFailed,
+     "a download failed (with --repeat: any of them); also a log file named with --log that cannot be opened or "
+     "written, or a log that --history cannot read (a missing one included)"},
+    {ExitCode::kTryAgainLater, "another copy of the flasher, or the window, is writing to a device on this computer: "
+                               "run again when it has finished (only one download runs at a time)"},
+    {ExitCode::kNotPermitted, "the image's signer is not trusted, or a signature is required (--require-signature or "
+                              "the RequireSignedImages policy) and the image has none"},
+    {ExitCode::kInterrupted, "stopped by Ctrl+C, Ctrl+Break, closing the console or the end of the Windows session; "
+                             "the device then holds an incomplete image"},
+};
 
-const char* ReasonOf(FlashEnd end) {
-    return FactsOf(end).reason;
-}
-
-bool LeavesPartialImage(FlashEnd end) {
-    return end == FlashEnd::HeaderRefused || end == FlashEnd::TransferBroken || end == FlashEnd::TransferStalled ||
-           end == FlashEnd::Interrupted;
+std::string ExitStatusText() {
+    std::string text = "Exit status:\n";
+    for (const ExitCodeMeaning& row : kExitCodeMeanings)
+        text += "  " + std::to_string(row.code) + "  " + row.meaning + "\n";
+    return text;
 }
 
 std::string DriverLoadErrorMeaning(unsigned long error, bool program64, const std::string& foundAt) {
@@ -95,68 +95,8 @@ std::string DriverLoadErrorMeaning(unsigned long error, bool program64, const st
     }
 }
 
-FlashEnd EndOfStep(RunOutcome outcome) {
-    switch (outcome) {
-    case RunOutcome::Ok:
-        return FlashEnd::Written;
-    case RunOutcome::CannotOpen:
-    case RunOutcome::CannotOpenAgain:
-    case RunOutcome::NoMemory:
-    case RunOutcome::ShortRead:
-        return FlashEnd::ImageUnreadable;
-    case RunOutcome::TooShort:
-        return FlashEnd::ImageTooShort;
-    case RunOutcome::TooLarge:
-        return FlashEnd::ImageTooLarge;
-    case RunOutcome::NoMarker:
-        return FlashEnd::NotAnImage;
-    case RunOutcome::UartImage:
-        return FlashEnd::UartImage;
-    case RunOutcome::Changed:
-        return FlashEnd::ImageChanged;
-    case RunOutcome::ChecksumMismatch:
-        return FlashEnd::ChecksumMismatch;
-    case RunOutcome::ChecksumUnreadable:
-        return FlashEnd::ChecksumUnreadable;
-    case RunOutcome::SignatureInvalid:
-        return FlashEnd::SignatureInvalid;
-    case RunOutcome::SignatureUnreadable:
-        return FlashEnd::SignatureUnreadable;
-    case RunOutcome::SignerUntrusted:
-        return FlashEnd::SignerUntrusted;
-    case RunOutcome::UnsignedRefused:
-        return FlashEnd::UnsignedRefused;
-    case RunOutcome::AnotherRunWrites:
-        return FlashEnd::DeviceBusy;
-    case RunOutcome::NoLibrary:
-        return FlashEnd::DriverMissing;
-    case RunOutcome::PipeRefused:
-        return FlashEnd::PipeRefused;
-    case RunOutcome::NoThread:
-        break;
-    }
-    return FlashEnd::TransferBroken;
-}
-
-FlashEnd EndOfTransfer(TransferOutcome outcome, bool interrupted) {
-    switch (outcome) {
-    case TransferOutcome::Complete:
-        return FlashEnd::Written;
-    case TransferOutcome::HeaderFailed:
-        return FlashEnd::HeaderRefused;
-    case TransferOutcome::ChunkFailed:
-    case TransferOutcome::PartialWrite:
-        return FlashEnd::TransferBroken;
-    case TransferOutcome::ImageTooShort:
-        return FlashEnd::ImageTooShort;
-    case TransferOutcome::Stopped:
-        break;
-    }
-    return interrupted ? FlashEnd::Interrupted : FlashEnd::TransferStalled;
-}
-
-int SessionExitCode(const SessionTally& tally, FlashEnd last) {
-    if (last == FlashEnd::Interrupted)
+int SessionExitCode(const SessionTally& tally, RunEnd last) {
+    if (last == RunEnd::Interrupted)
         return ExitCode::kInterrupted;
     if (tally.failed > 0)
         return ExitCode::kTransferFailed;

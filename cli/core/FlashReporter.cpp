@@ -92,8 +92,8 @@ void FlashReporter::Progress(const TransferFigures& figures) {
     }
 }
 
-void FlashReporter::Result(std::uint32_t device, FlashEnd end, const TransferFigures& figures) {
-    const bool ok = end == FlashEnd::Written;
+void FlashReporter::Result(std::uint32_t device, RunEnd end, const TransferFigures& figures) {
+    const bool ok = end == RunEnd::Written;
     if (m_style.json) {
         JsonLine line = Event("result");
         if (device > 0)

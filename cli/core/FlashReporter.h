@@ -40,7 +40,7 @@ public:
     // `device` counts the devices of a --repeat session from 1; 0 outside one.
     void Device(std::uint32_t device);
     void Progress(const TransferFigures& figures);
-    void Result(std::uint32_t device, FlashEnd end, const TransferFigures& figures);
+    void Result(std::uint32_t device, RunEnd end, const TransferFigures& figures);
     void Unplug();
     // Asks for the next board's serial.
     void ScanPrompt();

@@ -40,3 +40,53 @@ LangString OstrelFinishText ${LANG_SPANISH} "${PRODUCT} necesita la biblioteca d
 LangString OstrelToolRunning ${LANG_SPANISH} "El programa $R0 se está ejecutando. Ciérrelo y pulse «Reintentar»."
 LangString OstrelNeeds64 ${LANG_SPANISH} "Este instalador instala la versión de 64 bits de ${PRODUCT} y necesita Windows de 64 bits. Use el instalador win32."
 LangString OstrelTableKept ${LANG_SPANISH} "lang.ini se modificó después de la instalación y se conserva: $INSTDIR\lang.ini"
+
+; Who the installation is for.
+
+LangString OstrelScopeTitle ${LANG_ENGLISH} "Choose who may use ${PRODUCT}"
+LangString OstrelScopeSubtitle ${LANG_ENGLISH} "Install it for everyone who uses this computer, or only for you."
+LangString OstrelForAll ${LANG_ENGLISH} "For all users of this computer (needs administrator rights)"
+LangString OstrelForMe ${LANG_ENGLISH} "Only for me, without administrator rights"
+LangString OstrelNeedsAdmin ${LANG_ENGLISH} "Installing or removing ${PRODUCT} for all users needs administrator rights. Install it only for you instead, or ask an administrator."
+
+LangString OstrelScopeTitle ${LANG_KOREAN} "${PRODUCT}를 사용할 사람 선택"
+LangString OstrelScopeSubtitle ${LANG_KOREAN} "이 컴퓨터를 사용하는 모든 사람을 위해 설치하거나 나만을 위해 설치합니다."
+LangString OstrelForAll ${LANG_KOREAN} "이 컴퓨터의 모든 사용자(관리자 권한 필요)"
+LangString OstrelForMe ${LANG_KOREAN} "나만 사용(관리자 권한 필요 없음)"
+LangString OstrelNeedsAdmin ${LANG_KOREAN} "모든 사용자를 위해 ${PRODUCT}를 설치하거나 제거하려면 관리자 권한이 필요합니다. 대신 나만을 위해 설치하거나 관리자에게 요청하십시오."
+
+LangString OstrelScopeTitle ${LANG_JAPANESE} "${PRODUCT} を使うユーザーの選択"
+LangString OstrelScopeSubtitle ${LANG_JAPANESE} "このコンピューターを使うすべてのユーザー用か、自分専用にインストールします。"
+LangString OstrelForAll ${LANG_JAPANESE} "このコンピューターのすべてのユーザー (管理者権限が必要)"
+LangString OstrelForMe ${LANG_JAPANESE} "自分だけ (管理者権限は不要)"
+LangString OstrelNeedsAdmin ${LANG_JAPANESE} "すべてのユーザー用に ${PRODUCT} をインストールまたは削除するには管理者権限が必要です。自分専用にインストールするか、管理者に依頼してください。"
+
+LangString OstrelScopeTitle ${LANG_SIMPCHINESE} "选择 ${PRODUCT} 的使用者"
+LangString OstrelScopeSubtitle ${LANG_SIMPCHINESE} "为使用这台计算机的所有人安装，或仅为您自己安装。"
+LangString OstrelForAll ${LANG_SIMPCHINESE} "这台计算机的所有用户（需要管理员权限）"
+LangString OstrelForMe ${LANG_SIMPCHINESE} "仅我自己（无需管理员权限）"
+LangString OstrelNeedsAdmin ${LANG_SIMPCHINESE} "为所有用户安装或删除 ${PRODUCT} 需要管理员权限。请改为仅为自己安装，或联系管理员。"
+
+LangString OstrelScopeTitle ${LANG_RUSSIAN} "Для кого установить ${PRODUCT}"
+LangString OstrelScopeSubtitle ${LANG_RUSSIAN} "Установите программу для всех пользователей этого компьютера или только для себя."
+LangString OstrelForAll ${LANG_RUSSIAN} "Для всех пользователей компьютера (нужны права администратора)"
+LangString OstrelForMe ${LANG_RUSSIAN} "Только для меня, без прав администратора"
+LangString OstrelNeedsAdmin ${LANG_RUSSIAN} "Для установки или удаления ${PRODUCT} для всех пользователей нужны права администратора. Установите программу только для себя или обратитесь к администратору."
+
+LangString OstrelScopeTitle ${LANG_GERMAN} "Für wen ${PRODUCT} installiert wird"
+LangString OstrelScopeSubtitle ${LANG_GERMAN} "Installieren Sie es für alle Benutzer dieses Computers oder nur für sich."
+LangString OstrelForAll ${LANG_GERMAN} "Für alle Benutzer dieses Computers (Administratorrechte nötig)"
+LangString OstrelForMe ${LANG_GERMAN} "Nur für mich, ohne Administratorrechte"
+LangString OstrelNeedsAdmin ${LANG_GERMAN} "Um ${PRODUCT} für alle Benutzer zu installieren oder zu entfernen, sind Administratorrechte nötig. Installieren Sie es stattdessen nur für sich, oder wenden Sie sich an einen Administrator."
+
+LangString OstrelScopeTitle ${LANG_FRENCH} "Pour qui installer ${PRODUCT}"
+LangString OstrelScopeSubtitle ${LANG_FRENCH} "Installez-le pour tous les utilisateurs de cet ordinateur, ou seulement pour vous."
+LangString OstrelForAll ${LANG_FRENCH} "Pour tous les utilisateurs de cet ordinateur (droits d'administrateur requis)"
+LangString OstrelForMe ${LANG_FRENCH} "Seulement pour moi, sans droits d'administrateur"
+LangString OstrelNeedsAdmin ${LANG_FRENCH} "Installer ou supprimer ${PRODUCT} pour tous les utilisateurs demande des droits d'administrateur. Installez-le seulement pour vous, ou demandez à un administrateur."
+
+LangString OstrelScopeTitle ${LANG_SPANISH} "Para quién instalar ${PRODUCT}"
+LangString OstrelScopeSubtitle ${LANG_SPANISH} "Instálelo para todos los usuarios de este equipo o solo para usted."
+LangString OstrelForAll ${LANG_SPANISH} "Para todos los usuarios de este equipo (requiere derechos de administrador)"
+LangString OstrelForMe ${LANG_SPANISH} "Solo para mí, sin derechos de administrador"
+LangString OstrelNeedsAdmin ${LANG_SPANISH} "Instalar o quitar ${PRODUCT} para todos los usuarios requiere derechos de administrador. Instálelo solo para usted o pida ayuda a un administrador."

@@ -46,6 +46,11 @@ JsonLine& AddImageFields(JsonLine& line, const ImageFacts& facts) {
     }
     line.Add("sha256", facts.sha256);
     line.Add("checksum", facts.checksum).Add("signature", facts.signature).Add("signer", facts.signer);
+    // Only when there is one, so that the lines of the other cases stay as they were.
+    if (facts.signerProblem)
+        line.Add("signer_problem", *facts.signerProblem);
+    if (facts.policy)
+        line.Add("policy", *facts.policy);
     if (facts.imageVersion)
         line.Add("image_version", *facts.imageVersion);
     return line;
@@ -70,6 +75,8 @@ std::string InfoText(const ImageFacts& facts) {
         text += "payload  " + std::to_string(*payload) + " bytes\n";
     if (facts.sha256)
         text += "sha256   " + *facts.sha256 + "\n";
+    if (facts.policy)
+        text += "policy   " + *facts.policy + " (signature required)\n";
     if (facts.imageVersion)
         text += "version  " + *facts.imageVersion + " (catalog)\n";
     if (facts.checksum) {
@@ -88,7 +95,8 @@ std::string InfoText(const ImageFacts& facts) {
             text += std::string(facts.signedByCatalog ? "valid (catalog)" : "valid") + ", signed by " +
                     facts.signer.value_or("?");
         else if (*facts.signature == "untrusted")
-            text += "not trusted, signed by " + facts.signer.value_or("?");
+            text += "not trusted" + (facts.signerProblem ? " (" + *facts.signerProblem + ")" : std::string()) +
+                    ", signed by " + facts.signer.value_or("?");
         else
             text += *facts.signature;
         text += "\n";

@@ -21,6 +21,11 @@ struct ImageFacts {
     std::string checksumFiles;
     std::optional<std::string> signature;
     std::optional<std::string> signer;
+    // Why an "untrusted" signer is not trusted, in a few words ("expired 2021-03-01"), when a trusted certificate
+    // stands for it.
+    std::optional<std::string> signerProblem;
+    // The machine policy that required a signature ("RequireSignedImages"); nothing when none did.
+    std::optional<std::string> policy;
     // The signature is that of a trusted catalog beside the image, which gives its version.
     bool signedByCatalog = false;
     std::optional<std::string> imageVersion;

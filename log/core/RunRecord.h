@@ -31,14 +31,6 @@ inline constexpr char kInterrupted[] = "interrupted";
 inline constexpr char kRefused[] = "refused"; // nothing was sent
 } // namespace RunResult
 
-// The reasons that both front ends give for the same ends, so that a log mixing their lines reads alike.
-namespace RunReason {
-inline constexpr char kImageTooShort[] = "the file is shorter than 1028 bytes: not a firmware image";
-inline constexpr char kHeaderRefused[] = "the device did not take the image's header";
-inline constexpr char kTransferBroken[] = "the device stopped taking data (unplugged?) before the whole image was sent";
-inline constexpr char kTransferStalled[] = "the device took no data for 30 seconds";
-} // namespace RunReason
-
 struct RunRecord {
     std::string id;   // a fresh GUID: lines gathered from many stations can be merged and told apart
     std::string time; // UTC, ISO 8601 with milliseconds

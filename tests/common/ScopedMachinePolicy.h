@@ -10,24 +10,23 @@
 
 class ScopedMachinePolicy {
 public:
-    ScopedMachinePolicy(const wchar_t* name, DWORD value) : m_name(name) {
+    ScopedMachinePolicy(const wchar_t* name, DWORD value)
+        : ScopedMachinePolicy(name, REG_DWORD, std::string(reinterpret_cast<const char*>(&value), sizeof value)) {}
+    // A value of any type, as its bytes.
+    ScopedMachinePolicy(const wchar_t* name, DWORD type, const std::string& bytes) : m_name(name) {
         HKEY key = nullptr;
         if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, MachinePolicy::kKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
                             nullptr, &key, nullptr) == ERROR_SUCCESS) {
-            RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+            RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                           static_cast<DWORD>(bytes.size()));
             RegCloseKey(key);
         }
     }
-    // A text value (REG_SZ).
-    ScopedMachinePolicy(const wchar_t* name, const std::wstring& text) : m_name(name) {
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, MachinePolicy::kKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
-                            nullptr, &key, nullptr) == ERROR_SUCCESS) {
-            RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                           static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-            RegCloseKey(key);
-        }
-    }
+    // A text value (REG_SZ), with its terminating zero.
+    ScopedMachinePolicy(const wchar_t* name, const std::wstring& text)
+        : ScopedMachinePolicy(
+              name, REG_SZ,
+              std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t))) {}
     ~ScopedMachinePolicy() {
         HKEY key = nullptr;
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, MachinePolicy::kKey, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &key) ==

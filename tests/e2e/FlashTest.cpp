@@ -186,14 +186,14 @@ TEST_F(FlashTest, EachRefusalHasItsExitCodeAndReasonAndSendsNothing) {
         {"marker.hdr", Setup::None, 65, "not an Ostrel firmware image", ""},
         {"uart.hdr", Setup::None, 65, "UART", ""},
         {"huge.hdr", Setup::None, 65, "too large", ""},
-        {"missing.hdr", Setup::None, 66, "cannot be opened", ""},
-        {"valid.hdr", Setup::None, 69, "no Ostrel device", ""},
+        {"missing.hdr", Setup::None, 66, "cannot be opened", "missing.hdr: "},
+        {"valid.hdr", Setup::None, 69, "no Ostrel device is attached: connect it, or add --wait", ""},
         {"valid.hdr", Setup::Device, 69, "TarselUSB.dll", "error 127 ("},
         {"valid.hdr", Setup::NoLibrary, 69, "TarselUSB.dll", "error 126 ("},
         {"valid.hdr", Setup::EmptyLibrary, 69, "TarselUSB.dll", "error 127 ("},
         {"valid.hdr", Setup::OtherArchLibrary, 69, "TarselUSB.dll", otherArch},
         {"valid.hdr", Setup::LackingLibrary, 69, "TarselUSB.dll", lacking.c_str()},
-        {"valid.hdr", Setup::PipeTaken, 69, "pipe cannot be opened", ""},
+        {"valid.hdr", Setup::PipeTaken, 69, "another program may be using it", ""},
     };
     const auto usage = Start(L"--repeat --count=0 valid.hdr");
     EXPECT_EQ(usage->Wait(), 64);
@@ -243,6 +243,8 @@ TEST_F(FlashTest, OnlyAnUndamagedImageFromATrustedSignerIsWrittenWhereASignature
     ASSERT_FALSE(image.empty()) << "no signing fixtures in " << fixtures;
     CreateDirectoryA(PathOf("trusted").c_str(), nullptr);
     ASSERT_TRUE(CopyFileA((fixtures + "trusted\\vendor.crt").c_str(), PathOf("trusted\\vendor.crt").c_str(), FALSE));
+    // A certificate that may not issue others, trusted as a signer of its own: what it issued is no more trusted.
+    ASSERT_TRUE(CopyFileA((fixtures + "trusted\\notca.crt").c_str(), PathOf("trusted\\notca.crt").c_str(), FALSE));
     ASSERT_TRUE(StartDevice());
     std::string flipped = image;
     flipped[kHeaderArea + 100] ^= 1;
@@ -261,6 +263,12 @@ TEST_F(FlashTest, OnlyAnUndamagedImageFromATrustedSignerIsWrittenWhereASignature
         {nullptr, &image, L"--require-signature", false, 77, "accepts only signed images"},
         {nullptr, &image, L"", true, 77, "accepts only signed images"},
         {"leaf", &image, L"", true, 0, "CN=Leaf"},
+        // Issued by the trusted CA, but not for this, or not at the time it signed.
+        {"tls", &image, L"", false, 77, "tests (not for code signing)"},
+        {"expired", &image, L"", false, 77, "tests (expired 2021-03-01)"},
+        {"future", &image, L"", true, 77, "tests (not valid before 2035-01-01)"},
+        {"underling", &image, L"", false, 77, "tests (issuer is no CA)"},
+        {"attached", &image, L"", false, 65, "not a detached signature"}, // the vendor's, carrying the image
     };
     std::size_t written = 0;
     for (const auto& c : cases) {
@@ -290,7 +298,19 @@ TEST_F(FlashTest, OnlyAnUndamagedImageFromATrustedSignerIsWrittenWhereASignature
             EXPECT_NE(run->Err().find(c.said), std::string::npos) << run->Err();
             EXPECT_EQ(logged.at("result"), "refused");
         }
+        EXPECT_EQ(logged.count("policy") ? logged.at("policy") : "", c.policy ? "RequireSignedImages" : "");
         EXPECT_EQ(Captured().size(), written) << "a refused image reached the device";
+    }
+    // --info tells why the signer is not trusted, and which policy asks for a signature.
+    ASSERT_TRUE(CopyFileA((fixtures + "expired.p7s").c_str(), PathOf("fw.hdr.p7s").c_str(), FALSE));
+    {
+        const ScopedMachinePolicy policy(L"RequireSignedImages", 1);
+        const auto info = Start(L"--info fw.hdr");
+        EXPECT_EQ(info->Wait(), 77);
+        for (const char* line :
+             {"\npolicy   RequireSignedImages (signature required)\n",
+              "\nsignature: not trusted (expired 2021-03-01), signed by CN=Expired, O=Ostrel tests\n"})
+            EXPECT_NE(info->Out().find(line), std::string::npos) << info->Out();
     }
     // A checksum file beside the image that gives another hash refuses it too, and names itself.
     PutImage("fw.hdr.sha256", std::string(64, 'a') + "  fw.hdr\n");
@@ -366,7 +386,7 @@ TEST_F(FlashTest, ASecondCopyIsRefusedWhileTheFirstWrites) {
 
     const auto second = Start(L"--log=second.log image.hdr");
     EXPECT_EQ(second->Wait(), 75) << second->Err();
-    EXPECT_NE(second->Err().find("Another copy of the tool is writing to the device."), std::string::npos)
+    EXPECT_NE(second->Err().find("another copy of the tool is writing to a device"), std::string::npos)
         << second->Err();
     EXPECT_EQ(LogLines("second.log").at(0).at("result"), "refused");
 
@@ -440,8 +460,8 @@ TEST_F(FlashTest, ThePolicyFolderTakesTheStationsLogAndNeverFailsADownload) {
     ASSERT_TRUE(StartDevice({"--replug", "300"}));
     PutImage("image.hdr", Image(kHeaderArea + 4 * kChunk));
     HKEY policy = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, MachinePolicy::kKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
-                              &policy, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, MachinePolicy::kKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                              nullptr, &policy, nullptr),
               ERROR_SUCCESS);
     const auto setFolder = [&](const std::wstring& folder) {
         RegSetValueExW(policy, MachinePolicy::kLogFolder, 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),

@@ -1,5 +1,5 @@
-// The checksum files beside an image: each line format, line ends, byte-order mark, comments, names, and the
-// verdict of the two files together.
+// The checksum files beside an image: each line format, encoding, line ends, byte-order mark, comments, names, and
+// the verdict of the two files together.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,6 +18,20 @@ bool AsciiNameEquals(const std::string& a, const std::string& b) {
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// The text in UTF-16 with its byte-order mark, as Windows PowerShell 5.1's `>` writes it (little-endian).
+std::string Utf16(const std::u16string& text, bool bigEndian = false) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
+}
+
+std::u16string Wide(const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
 }
 
 } // namespace
@@ -51,12 +65,29 @@ TEST(ChecksumFile, JudgesTheImageByItsChecksumFiles) {
          F::FolderSums},
         {"both files agree on another hash", kOther, kOther + "  fw.hdr", S::Mismatch, F::Both},
         {"the two files disagree", kHash, kOther + "  fw.hdr", S::Disagree, F::Both},
+        {"UTF-16LE", std::nullopt, Utf16(Wide(kOther + "  a.hdr\r\n" + kHash + " *fw.hdr\r\n")), S::Match,
+         F::FolderSums},
+        {"UTF-16BE with another hash", Utf16(Wide(kOther), true), std::nullopt, S::Mismatch, F::ImageSums},
+        {"OpenSSL 1", std::nullopt, "SHA256(fw.hdr)= " + kHash + "\n", S::Match, F::FolderSums},
+        {"OpenSSL 3 with another hash", "SHA2-256(x/fw.hdr)= " + kOther, std::nullopt, S::Mismatch, F::ImageSums},
+        {"tabs", std::nullopt, "\t" + kHash + "\tfw.hdr\t\n", S::Match, F::FolderSums},
+        {"SHA256SUMS with lines, none a checksum line", std::nullopt, "fw.hdr: OK\n", S::NoHash, F::FolderSums},
+        {"SHA256SUMS in UTF-16 without a mark", std::nullopt, Utf16(Wide(kHash + "  fw.hdr")).substr(2), S::NoHash,
+         F::FolderSums},
+        {"SHA256SUMS of comments and blanks only", std::nullopt, "# none yet\r\n \t\r\n", S::None, F::None},
+        {"other digests only", std::nullopt,
+         "SHA512 (fw.hdr) = " + kHash + kOther + "\nMD5(fw.hdr)= " + kHash.substr(32), S::None, F::None},
     };
     for (const auto& c : cases) {
         const ChecksumVerdict verdict = JudgeChecksums({c.imageSums, c.folderSums}, "fw.hdr", kHash, AsciiNameEquals);
         EXPECT_EQ(verdict.state, c.state) << c.what;
         EXPECT_EQ(verdict.source, c.source) << c.what;
     }
+    // A name beyond ASCII in UTF-16, a character outside the BMP among it.
+    EXPECT_EQ(JudgeChecksums({std::nullopt, Utf16(Wide(kHash + "  ") + u"\u00e9\U0001F600.hdr")},
+                             "\xC3\xA9\xF0\x9F\x98\x80.hdr", kHash, AsciiNameEquals)
+                  .state,
+              S::Match);
     // An image the system could not hash matches no checksum.
     EXPECT_EQ(JudgeChecksums({kHash, std::nullopt}, "fw.hdr", "", AsciiNameEquals).state, S::Mismatch);
 }

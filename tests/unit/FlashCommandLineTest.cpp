@@ -32,6 +32,7 @@ TEST(FlashCommandLine, OptionsParseAsDocumentedAndMistakesAreUsageErrors) {
         {{u"--version"}, "", [](FlashOptions& o) { o.mode = FlashMode::Version, o.image.clear(); }},
         {{}, "no image"},
         {{u"a.hdr", u"b.hdr"}, "more than one image"},
+        {{u"--wait", u"30", u"a.hdr"}, "write --wait=30 or -w30"},
         {{u"--bogus", u"a.hdr"}, "unknown option --bogus"},
         {{u"-x", u"a.hdr"}, "unknown option -x"},
         {{u"--wait=soon", u"a.hdr"}, "--wait"},
@@ -72,44 +73,44 @@ TEST(FlashCommandLine, OptionsParseAsDocumentedAndMistakesAreUsageErrors) {
 
 TEST(FlashCommandLine, EveryEndHasItsExitCodeAndASessionReportsTheWorstThatMatters) {
     const struct {
-        FlashEnd end;
+        RunEnd end;
         int code;
         const char* logResult;
     } ends[] = {
-        {FlashEnd::Written, 0, "ok"},
-        {FlashEnd::ImageTooShort, 65, "refused"},
-        {FlashEnd::NotAnImage, 65, "refused"},
-        {FlashEnd::UartImage, 65, "refused"},
-        {FlashEnd::ImageTooLarge, 65, "refused"},
-        {FlashEnd::ImageUnreadable, 66, "refused"},
-        {FlashEnd::ImageChanged, 66, "refused"},
-        {FlashEnd::NoDevice, 69, "refused"},
-        {FlashEnd::NoDeviceInTime, 69, "refused"},
-        {FlashEnd::DriverMissing, 69, "refused"},
-        {FlashEnd::PipeRefused, 69, "refused"},
-        {FlashEnd::DeviceBusy, 75, "refused"},
-        {FlashEnd::HeaderRefused, 74, "failed"},
-        {FlashEnd::TransferBroken, 74, "failed"},
-        {FlashEnd::TransferStalled, 74, "failed"},
-        {FlashEnd::Interrupted, 130, "interrupted"},
+        {RunEnd::Written, 0, "ok"},
+        {RunEnd::ImageTooShort, 65, "refused"},
+        {RunEnd::NotAnImage, 65, "refused"},
+        {RunEnd::UartImage, 65, "refused"},
+        {RunEnd::ImageTooLarge, 65, "refused"},
+        {RunEnd::ImageUnreadable, 66, "refused"},
+        {RunEnd::ImageChanged, 66, "refused"},
+        {RunEnd::NoDevice, 69, "refused"},
+        {RunEnd::NoDeviceInTime, 69, "refused"},
+        {RunEnd::DriverMissing, 69, "refused"},
+        {RunEnd::PipeRefused, 69, "refused"},
+        {RunEnd::DeviceBusy, 75, "refused"},
+        {RunEnd::HeaderRefused, 74, "failed"},
+        {RunEnd::TransferBroken, 74, "failed"},
+        {RunEnd::TransferStalled, 74, "failed"},
+        {RunEnd::Interrupted, 130, "interrupted"},
     };
     for (const auto& e : ends) {
         EXPECT_EQ(ExitCodeOf(e.end), e.code) << ReasonOf(e.end);
         EXPECT_STREQ(LogResultOf(e.end), e.logResult) << ReasonOf(e.end);
-        EXPECT_EQ(std::string(ReasonOf(e.end)).empty(), e.end == FlashEnd::Written);
+        EXPECT_EQ(std::string(ReasonOf(e.end)).empty(), e.end == RunEnd::Written);
     }
 
-    EXPECT_EQ(EndOfTransfer(TransferOutcome::Complete, true), FlashEnd::Written) << "done before the stop";
-    EXPECT_EQ(EndOfTransfer(TransferOutcome::Stopped, true), FlashEnd::Interrupted);
-    EXPECT_EQ(EndOfTransfer(TransferOutcome::Stopped, false), FlashEnd::TransferStalled);
-    EXPECT_EQ(EndOfTransfer(TransferOutcome::HeaderFailed, false), FlashEnd::HeaderRefused);
-    EXPECT_EQ(EndOfTransfer(TransferOutcome::ChunkFailed, false), FlashEnd::TransferBroken);
+    EXPECT_EQ(EndOfTransfer(TransferOutcome::Complete, RunEnd::Interrupted), RunEnd::Written) << "done before the stop";
+    EXPECT_EQ(EndOfTransfer(TransferOutcome::Stopped, RunEnd::Interrupted), RunEnd::Interrupted);
+    EXPECT_EQ(EndOfTransfer(TransferOutcome::Stopped, RunEnd::TransferStalled), RunEnd::TransferStalled);
+    EXPECT_EQ(EndOfTransfer(TransferOutcome::HeaderFailed, RunEnd::TransferStalled), RunEnd::HeaderRefused);
+    EXPECT_EQ(EndOfTransfer(TransferOutcome::ChunkFailed, RunEnd::TransferStalled), RunEnd::TransferBroken);
 
-    EXPECT_EQ(SessionExitCode({3, 0}, FlashEnd::Written), 0);
-    EXPECT_EQ(SessionExitCode({2, 1}, FlashEnd::Written), 74) << "any failed download";
-    EXPECT_EQ(SessionExitCode({2, 1}, FlashEnd::NoDeviceInTime), 74);
-    EXPECT_EQ(SessionExitCode({2, 0}, FlashEnd::NoDeviceInTime), 69);
-    EXPECT_EQ(SessionExitCode({2, 1}, FlashEnd::Interrupted), 130);
+    EXPECT_EQ(SessionExitCode({3, 0}, RunEnd::Written), 0);
+    EXPECT_EQ(SessionExitCode({2, 1}, RunEnd::Written), 74) << "any failed download";
+    EXPECT_EQ(SessionExitCode({2, 1}, RunEnd::NoDeviceInTime), 74);
+    EXPECT_EQ(SessionExitCode({2, 0}, RunEnd::NoDeviceInTime), 69);
+    EXPECT_EQ(SessionExitCode({2, 1}, RunEnd::Interrupted), 130);
 }
 
 TEST(FlashCommandLine, ADriverLoadErrorIsNamed) {

@@ -121,10 +121,12 @@ TEST(DownloadRun, TheWindowRefusesADamagedOrUnapprovedImageBeforeItOpensThePipe)
         std::string contents;
         bool signatureRequired;
         const TextId& box;
+        bool unreadable = false; // a folder of the side file's name
     } cases[] = {
         {L".sha256", std::string(64, '0') + "  image.hdr\n", false, Text::kChecksumMismatch},
         {L".p7s", "not a signature", false, Text::kSignatureRefused},
         {nullptr, "", true, Text::kUnsignedRefused},
+        {L".p7s", "", false, Text::kSideFileUnreadable, true},
     };
     CLumetraDlg dialog;
     RunModalWith(dialog, [&](HWND hwnd) {
@@ -133,13 +135,17 @@ TEST(DownloadRun, TheWindowRefusesADamagedOrUnapprovedImageBeforeItOpensThePipe)
         ASSERT_TRUE(PumpUntil([&] { return ControlText(hwnd, IDC_STATUS) == present; }));
         for (const Case& c : cases) {
             const std::wstring side = c.sideFile ? image + c.sideFile : L"";
-            if (c.sideFile)
+            if (c.unreadable)
+                CreateDirectoryW(side.c_str(), nullptr);
+            else if (c.sideFile)
                 Patch(side, c.contents);
             const ScopedMachinePolicy policy(L"RequireSignedImages", c.signatureRequired ? 1 : 0);
             SendMessageW(hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({image})), 0);
             EXPECT_EQ(answerer.Texts(), std::vector<std::string>{dialog.LookupText(c.box.section, c.box.key)});
             EXPECT_TRUE(IsWindowEnabled(GetDlgItem(hwnd, IDC_DOWNLOAD))) << "a run started";
-            if (c.sideFile)
+            if (c.unreadable)
+                RemoveDirectoryW(side.c_str());
+            else if (c.sideFile)
                 DeleteFileW(side.c_str());
         }
     });

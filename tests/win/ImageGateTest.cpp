@@ -12,6 +12,7 @@
 
 #include "Handle.h"
 #include "ImageGate.h"
+#include "RunLog.h"
 #include "ScopedMachinePolicy.h"
 #include "Sha256.h"
 #include "TestText.h"
@@ -37,6 +38,11 @@ std::wstring PutImage(const std::string& folder, const std::wstring& name, const
     CreateDirectoryW(AnsiToWide(kFixtures + folder).c_str(), nullptr);
     WriteAll(AnsiToWide(kFixtures + folder + "\\") + name, image);
     return AnsiToWide(kFixtures + folder + "\\") + name;
+}
+
+// Registry text: UTF-16 with its terminating zero.
+std::string Utf16Z(const std::wstring& text) {
+    return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
 }
 
 ImageVerdict Judge(const std::wstring& path, const std::string& bytes) {
@@ -85,4 +91,29 @@ TEST(ImageGate, TheMachinePolicyIsReadFromThe64BitView) {
         EXPECT_EQ(MachineRequiresSignedImages(), value == 1);
     }
     EXPECT_FALSE(MachineRequiresSignedImages());
+}
+
+TEST(ImageGate, APolicyValueOfAnyKindButZeroRequiresSignaturesAndAFolderIsExpanded) {
+    const struct {
+        DWORD type;
+        std::string bytes;
+        bool required;
+    } cases[] = {{REG_SZ, Utf16Z(L"1"), true},
+                 {REG_SZ, Utf16Z(L"true"), true},
+                 {REG_SZ, Utf16Z(L""), true},
+                 {REG_QWORD, std::string(8, '\0'), true},
+                 {REG_BINARY, std::string(4, '\0'), true},
+                 {REG_SZ, Utf16Z(L"0"), false},
+                 {REG_EXPAND_SZ, Utf16Z(L"0"), false}};
+    for (const auto& c : cases) {
+        const ScopedMachinePolicy policy(L"RequireSignedImages", c.type, c.bytes);
+        EXPECT_EQ(MachineRequiresSignedImages(), c.required) << c.type << " " << &c - cases;
+    }
+    const ScopedMachinePolicy folder(L"LogFolder", REG_EXPAND_SZ, Utf16Z(L"%TEMP%\\station logs\\"));
+    wchar_t temp[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
+    ASSERT_GT(length, 0u);
+    const DefaultLog log = DefaultRunLog(false);
+    EXPECT_TRUE(log.fromPolicy);
+    EXPECT_EQ(log.path.rfind(std::wstring(temp, length) + L"\\station logs\\", 0), 0u) << Utf8(log.path);
 }
