@@ -133,6 +133,8 @@ wait %2 2>/dev/null
 cmp -s capture.bin <(head -c 20 site/good/fw-3.hdr; tail -c +1025 site/good/fw-3.hdr) ||
     fail "the device did not get the image"
 grep -q '"image_version":"3.0.0"' flash.log || fail "the log line lacks image_version"
+flash --info --image-version=2.9 --catalog="$url/good/"
+[ $? -eq 0 ] && grep -q "version  2.9.0 (catalog)" out || fail "--image-version of an older image"
 policy delete FirmwareFolder
 
 # The window trusts what lies beside its program: the vendor's certificate, for the test's length only.
