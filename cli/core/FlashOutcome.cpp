@@ -49,23 +49,28 @@ const ExitCodeMeaning kExitCodeMeanings[9] = {
     {ExitCode::kOk, "every download wrote the whole image; with --info, the image would be accepted; with --history, "
                     "the log was read"},
     {ExitCode::kUsage, "the command line is wrong: an unknown option, no image file or more than one, a bad number, "
-                       "name or serial, or options that do not go together (see --help)"},
+                       "name or serial, or options that do not go together (see --help), or no catalog to read (no "
+                       "--catalog, no Catalog policy and none built in)"},
     {ExitCode::kNotAnImage,
      "the file is not a usable image (shorter than 1028 bytes, too large, no \"$\" marker, or an image for the UART "
      "port), or it does not match its checksum file, or its signature does not verify it; also a board that the log "
-     "shows flashed with this image already, or a scanned line that is not a serial"},
+     "shows flashed with this image already, or a scanned line that is not a serial; also a catalog whose signature "
+     "does not verify it, that is older than the last good one or has expired, or an image that differs from its "
+     "catalog entry"},
     {ExitCode::kNoImageFile, "the image file cannot be opened or read, or it changed while it was read; or a checksum "
                              "or signature file beside it cannot be read (or is larger than 1 MiB)"},
     {ExitCode::kNoDevice,
      "no device (absent, or not attached within --wait), TarselUSB.dll missing, of the other kind or lacking open_dev "
-     "or open_file, or the device's pipe cannot be opened (another program may hold the device)"},
-    {ExitCode::kTransferFailed,
-     "a download failed (with --repeat: any of them); also a log file named with --log that cannot be opened or "
-     "written, or a log that --history cannot read (a missing one included)"},
+     "or open_file, or the device cannot be opened (another program may be using it); also a catalog or image that "
+     "cannot be fetched and is not in the firmware mirror"},
+    {ExitCode::kTransferFailed, "a download failed (with --repeat: any of them); also a log file named with --log that "
+                                "cannot be opened or written, or a log that --history cannot read (a missing one "
+                                "included); also a firmware mirror that cannot be written"},
     {ExitCode::kTryAgainLater, "another copy of the flasher, or the window, is writing to a device on this computer: "
                                "run again when it has finished (only one download runs at a time)"},
     {ExitCode::kNotPermitted, "the image's signer is not trusted, or a signature is required (--require-signature or "
-                              "the RequireSignedImages policy) and the image has none"},
+                              "the RequireSignedImages policy) and the image has none; also a catalog from an "
+                              "untrusted signer, or catalogs turned off by the Catalog policy"},
     {ExitCode::kInterrupted, "stopped by Ctrl+C, Ctrl+Break, closing the console or the end of the Windows session; "
                              "the device then holds an incomplete image"},
 };
