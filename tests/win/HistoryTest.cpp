@@ -60,7 +60,7 @@ TEST(History, EachDownloadOfTheWindowIsAppendedStartedAndEndedToTheUsersOrThePol
         EXPECT_FALSE(line.identity.serial.has_value());
     }
     EXPECT_EQ(started.image.sha256, ended.image.sha256);
-    EXPECT_NE(started.id, ended.id);
+    EXPECT_EQ(started.id, ended.id);
 
     // With the policy, the same lines go to <LogFolder>\<computer name>.jsonl.
     HKEY policy = nullptr;
