@@ -542,12 +542,24 @@ TEST_F(FlashTest, ThePolicyFolderTakesTheStationsLogAndNeverFailsADownload) {
     EXPECT_EQ(again->Wait(), 65) << "the board is flashed with this image already";
     const auto history = Start(L"--history --serial=SN-9");
     EXPECT_EQ(history->Wait(), 0) << history->Err();
+    // The folder that did not answer at first does now: the lines kept in the spool meanwhile reach it, in order.
+    ASSERT_TRUE(CreateDirectoryA(PathOf("no such folder").c_str(), nullptr));
+    setFolder(AnsiToWide(PathOf("no such folder")));
+    const auto late = Start(L"--history");
+    EXPECT_EQ(late->Wait(), 0) << late->Err();
     RegDeleteValueW(policy, MachinePolicy::kLogFolder);
     RegCloseKey(policy);
 
-    char computer[MAX_COMPUTERNAME_LENGTH + 1];
+    // The DNS host name, which is not cut to 15 characters.
+    char computer[256];
     DWORD length = sizeof computer;
-    ASSERT_TRUE(GetComputerNameA(computer, &length));
+    ASSERT_TRUE(GetComputerNameExA(ComputerNameDnsHostname, computer, &length));
+    EXPECT_NE(unwritable->Err().find("its lines are kept in "), std::string::npos) << unwritable->Err();
+    const std::vector<Json> spooled = JsonLines(FileContents(PathOf("no such folder\\") + computer + ".jsonl"));
+    ASSERT_EQ(spooled.size(), 2u);
+    EXPECT_EQ(spooled[0].at("result"), "started");
+    EXPECT_EQ(spooled[1].at("result"), "ok");
+    EXPECT_NE(late->Out().find(": 1 attempts, 1 ok, 0 failed"), std::string::npos) << late->Out();
     const std::vector<Json> log = LogLines((std::string(computer) + ".jsonl").c_str());
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[0].at("serial"), "SN-9");

@@ -70,9 +70,9 @@ TEST(History, EachDownloadOfTheWindowIsAppendedStartedAndEndedToTheUsersOrThePol
               ERROR_SUCCESS);
     RegSetValueExW(policy, MachinePolicy::kLogFolder, 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.path.c_str()),
                    static_cast<DWORD>((folder.path.size() + 1) * sizeof(wchar_t)));
-    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1];
-    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
-    GetComputerNameW(computer, &length);
+    wchar_t computer[256];
+    DWORD length = 256;
+    GetComputerNameExW(ComputerNameDnsHostname, computer, &length);
     folder.files.push_back(folder.path + computer + L".jsonl");
     const std::vector<RunRecord> policyLines = DownloadAndRead(path, folder.files.back());
     RegDeleteValueW(policy, MachinePolicy::kLogFolder);
