@@ -13,7 +13,8 @@
 
 class FlashedBoards {
 public:
-    FlashedBoards(std::wstring logPath, std::string sha256) : m_logPath(std::move(logPath)), m_sha256(std::move(sha256)) {}
+    FlashedBoards(std::wstring logPath, std::string sha256)
+        : m_logPath(std::move(logPath)), m_sha256(std::move(sha256)) {}
 
     // The first line of the log (or of this session) that wrote the image whole into the board `serial`; none when
     // there is none, or the log cannot be read.

@@ -7,7 +7,8 @@ namespace {
 
 constexpr std::size_t kShortDigest = 12;
 // A run whose start was logged and whose end never was: the process was killed or the power cut, or it still runs.
-constexpr char kNoEndLogged[] = "no end was logged: the run was cut short (a killed program, a power cut) or still runs";
+constexpr char kNoEndLogged[] =
+    "no end was logged: the run was cut short (a killed program, a power cut) or still runs";
 
 void Count(HistoryRow& row, const RunRecord& record) {
     ++row.attempts;
@@ -65,8 +66,8 @@ void LogHistory::Add(const RunRecord& record) {
     if (open != m_open.end()) {
         // The window wrote its started line under an id of its own before the two shared one: the end of the
         // same image that follows it from the same station is its end.
-        const bool ends = open->id == record.id || (record.result != RunResult::kStarted &&
-                                                    open->image.sha256 == record.image.sha256);
+        const bool ends = open->id == record.id ||
+                          (record.result != RunResult::kStarted && open->image.sha256 == record.image.sha256);
         if (!ends)
             CountUnended(*open);
         m_open.erase(open);

@@ -78,10 +78,10 @@ protected:
     // The attempts' ends: an attempt that sends logs its start before them (see TheLogKeepsAKilledRunAndATornLine).
     std::vector<Json> LogLines(const char* name) const {
         std::vector<Json> lines = JsonLines(FileContents(PathOf(name)));
-        lines.erase(std::remove_if(lines.begin(), lines.end(), [](const Json& line) {
-                        return line.count("result") && line.at("result") == "started";
-                    }),
-                    lines.end());
+        lines.erase(
+            std::remove_if(lines.begin(), lines.end(),
+                           [](const Json& line) { return line.count("result") && line.at("result") == "started"; }),
+            lines.end());
         return lines;
     }
 

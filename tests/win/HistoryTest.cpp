@@ -25,7 +25,8 @@ std::vector<RunRecord> DownloadAndRead(const std::wstring& image, const std::wst
         ASSERT_TRUE(PumpUntil([&] { return ControlText(hwnd, IDC_STATUS) == present; }));
         SendMessageW(hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({image})), 0);
         const std::string ended = dialog->LookupText("message", "1031");
-        ASSERT_TRUE(PumpUntil([&] { return refused ? !answerer.Texts().empty() : ControlText(hwnd, IDC_RESULT) == ended; }));
+        ASSERT_TRUE(
+            PumpUntil([&] { return refused ? !answerer.Texts().empty() : ControlText(hwnd, IDC_RESULT) == ended; }));
     });
     dialog.reset();
     return ReadRunRecords(FileContents(logPath).substr(before));
