@@ -12,15 +12,9 @@
 
 namespace {
 
-// The folder's path in a short tag of hexadecimal digits (FNV-1a), the same however its letters are cased.
-std::wstring FolderTag(const std::wstring& folder) {
-    std::uint32_t hash = 2166136261u;
-    for (const wchar_t c : folder)
-        hash = (hash ^ static_cast<std::uint32_t>(towlower(c))) * 16777619u;
-    std::wstring tag;
-    for (int shift = 28; shift >= 0; shift -= 4)
-        tag += L"0123456789abcdef"[(hash >> shift) & 0xF];
-    return tag;
+// As Group Policy may write it: %ProgramData%\... in a REG_EXPAND_SZ.
+std::wstring PolicyLogFolder() {
+    return MachinePolicy::Folder(MachinePolicy::kLogFolder).value_or(std::wstring());
 }
 
 std::wstring EnvironmentText(const wchar_t* name) {
@@ -32,6 +26,17 @@ std::wstring EnvironmentText(const wchar_t* name) {
     return text;
 }
 
+// The folder's path in a short tag of hexadecimal digits (FNV-1a), the same however its letters are cased.
+std::wstring FolderTag(const std::wstring& folder) {
+    std::uint32_t hash = 2166136261u;
+    for (const wchar_t c : folder)
+        hash = (hash ^ static_cast<std::uint32_t>(towlower(c))) * 16777619u;
+    std::wstring tag;
+    for (int shift = 28; shift >= 0; shift -= 4)
+        tag += L"0123456789abcdef"[(hash >> shift) & 0xF];
+    return tag;
+}
+
 } // namespace
 
 DefaultLog DefaultRunLog(bool createFolders) {
@@ -39,13 +44,13 @@ DefaultLog DefaultRunLog(bool createFolders) {
     const std::wstring appData = EnvironmentText(L"LOCALAPPDATA");
     const std::wstring company = appData + L"\\Corvane";
     const std::wstring folder = company + L"\\Ostrel update";
-    const std::optional<std::wstring> policyFolder = MachinePolicy::Folder(MachinePolicy::kLogFolder);
+    const std::wstring policyFolder = PolicyLogFolder();
     const std::wstring computer = Utf8ToWide(ComputerName());
-    if (policyFolder && !computer.empty()) {
-        log.path = *policyFolder + L"\\" + computer + L".jsonl";
+    if (!policyFolder.empty() && !computer.empty()) {
+        log.path = policyFolder + L"\\" + computer + L".jsonl";
         log.fromPolicy = true;
         if (!appData.empty())
-            log.spoolPath = folder + L"\\spool\\" + computer + L"-" + FolderTag(*policyFolder) + L".jsonl";
+            log.spoolPath = folder + L"\\spool\\" + computer + L"-" + FolderTag(policyFolder) + L".jsonl";
         return log;
     }
     if (appData.empty())
