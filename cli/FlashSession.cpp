@@ -437,6 +437,9 @@ bool FlashSession::Finish(std::uint32_t device, RunEnd end, const TransferFigure
     record.rate = figures.Rate();
     if (end == RunEnd::Written && m_flashed && m_identity.serial)
         m_flashed->Add(record);
+    // The log has just refused the attempt's start, and said so.
+    if (end == RunEnd::LogUnwritable)
+        return false;
     return Log(record);
 }
 
