@@ -23,6 +23,8 @@
 namespace {
 constexpr UINT kFirstPresenceCheckMs = 100;
 constexpr UINT kDeviceAbsentCheckMs = 800;
+// A worker posts its end message as its last act: its thread ends moments after.
+constexpr DWORD kLateEndWaitMs = 200;
 
 const wchar_t kDriverUnloadedText[] = L"TarselUSB.dll unloaded";
 const char kImageFilter[] = "hdr file (*.hdr) |*.HDR||";
@@ -124,6 +126,7 @@ BOOL CLumetraDlg::OnInitDialog() {
     // Screen readers name the bar after the frame around it, or else with the table's word for it.
     m_progress.SetAccessibleName(FrameTextAround(m_progress.GetSafeHwnd(), m_texts.Text(Text::kProgressName)));
     m_taskbar.Attach(m_hWnd);
+    m_history.MoveSpool();
 
     SetTimer(kPresenceTimer, kFirstPresenceCheckMs);
     // Set here rather than in the template, whose styles stay as they are.
@@ -191,7 +194,10 @@ void CLumetraDlg::OnTimer(UINT_PTR id) {
             FinishRun();
             return;
         }
-        m_run->Worker().CancelIfStalled();
+        if (m_run->Worker().CancelIfStalled(m_stallLimitMs)) {
+            StopStalledRun();
+            return;
+        }
         ShowTransferProgress();
         return;
     }
@@ -253,7 +259,8 @@ bool CLumetraDlg::StopTransferForClose() {
                 KillTimer(kStopWatchTimer);
                 m_run->Stop(INFINITE);
             }
-            m_history.Ended(m_run->Worker(), true);
+            m_history.Ended(EndOfTransfer(m_run->Worker().Outcome(), RunEnd::WindowClosed),
+                            m_run->Worker().BytesSent());
             m_run.reset();
             ShutdownBlockReasonDestroy(m_hWnd);
         }
@@ -335,11 +342,11 @@ void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
         SetDlgItemText(IDC_IMAGE_INFO, info ? Utf8ToWide(*info) : std::wstring());
     }
     if (tested != RunOutcome::Ok) {
-        ShowEnd(EndOfStep(tested));
+        Refuse(EndOfStep(tested), *run, tested != RunOutcome::CannotOpen && tested != RunOutcome::TooShort);
         return;
     }
     if (!m_deviceFound) {
-        ShowEnd(RunEnd::NoDevice);
+        Refuse(RunEnd::NoDevice, *run, true);
         return;
     }
     // The image is read and judged whole before the device's pipe is opened: a refused image never reaches it.
@@ -348,19 +355,28 @@ void CLumetraDlg::StartDownload(const std::wstring& imagePath) {
         outcome = run->CheckImage(false);
     if (outcome == RunOutcome::Ok)
         outcome = run->OpenPipe();
-    if (outcome == RunOutcome::Ok) {
-        m_progress.SetPos(0);
-        outcome = run->Start(
-            [this](ImageData image, FileHandle pipe) { return MakeTransferWorker(std::move(image), std::move(pipe)); });
-    }
     if (outcome != RunOutcome::Ok) {
+        Refuse(EndOfStep(outcome), *run, true);
+        return;
+    }
+    m_progress.SetPos(0);
+    // On the disk before the first byte is sent: a run cut short by a power cut or a killed process leaves its start.
+    m_history.Started(*run, m_imagePath);
+    outcome = run->Start(
+        [this](ImageData image, FileHandle pipe) { return MakeTransferWorker(std::move(image), std::move(pipe)); });
+    if (outcome != RunOutcome::Ok) {
+        m_history.Ended(EndOfStep(outcome), 0);
         ShowEnd(EndOfStep(outcome));
         return;
     }
     m_run = std::move(run);
     m_phase = RunPhase::Running;
-    m_history.Started(*m_run, m_imagePath);
     ShowRunStarted();
+}
+
+void CLumetraDlg::Refuse(RunEnd end, const DownloadRun& run, bool headerRead) {
+    m_history.Refused(end, run, m_imagePath, headerRead);
+    ShowEnd(end);
 }
 
 void CLumetraDlg::ShowEnd(RunEnd end) {
@@ -422,26 +438,47 @@ void CLumetraDlg::OnTransferProgress(UINT position, LPARAM) {
 // An end message of a run whose end the run's timer has already handled finds no run, and is ignored; the outcome
 // is the worker's, which the message only repeats.
 void CLumetraDlg::OnTransferEnd(UINT, LPARAM) {
-    if (m_phase == RunPhase::Running)
+    // A worker abandoned in a write posts its end if its driver ever lets go: the run under way then is another's.
+    if (m_phase == RunPhase::Running && m_run->Worker().WaitForEnd(kLateEndWaitMs))
         FinishRun();
 }
 
 void CLumetraDlg::FinishRun() {
     KillTimer(kRunTimer);
-    m_history.Ended(m_run->Worker());
-    const TransferOutcome outcome = m_run->Finish();
-    m_run.reset();
-    m_phase = RunPhase::Idle;
-    ShutdownBlockReasonDestroy(m_hWnd);
+    const std::uint32_t sent = m_run->Worker().BytesSent();
+    // Done only when the header command and every payload byte reached the pipe; anything else must not read
+    // as success.
+    const RunEnd end = EndOfTransfer(m_run->Finish(), RunEnd::TransferStalled);
+    m_history.Ended(end, sent);
     // The worker has ended, so whatever it posted is queued by now: a late message of this run must not reach the
     // next one.
     MSG late;
     while (PeekMessageA(&late, m_hWnd, WM_APP_TRANSFER_PROGRESS, WM_APP_TRANSFER_END, PM_REMOVE)) {
     }
+    ShowRunEnded(end);
+}
 
-    // Done only when the header command and every payload byte reached the pipe; anything else must not read
-    // as success.
-    const RunEnd end = EndOfTransfer(outcome, RunEnd::TransferStalled);
+void CLumetraDlg::StopStalledRun() {
+    KillTimer(kRunTimer);
+    // The stop waits pumping messages: neither this timer nor a close may handle the run meanwhile.
+    m_phase = RunPhase::Stopping;
+    if (m_run->Stop(m_closePatienceMs)) {
+        m_phase = RunPhase::Running;
+        FinishRun();
+        return;
+    }
+    // A driver that never completes the cancelled write keeps the worker in it, as the flasher finds: the worker
+    // keeps its image and pipe until the process ends, and the window is free for the next run (which the machine's
+    // lock, released here, lets through once the device lets go of the pipe).
+    m_history.Ended(RunEnd::TransferStalled, m_run->Worker().BytesSent());
+    m_run->Abandon();
+    ShowRunEnded(RunEnd::TransferStalled);
+}
+
+void CLumetraDlg::ShowRunEnded(RunEnd end) {
+    m_run.reset();
+    m_phase = RunPhase::Idle;
+    ShutdownBlockReasonDestroy(m_hWnd);
     ShowEnd(end);
     m_progress.SetPos(0);
     EnableWindow(GetDlgItem(IDC_DOWNLOAD), TRUE);

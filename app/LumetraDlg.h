@@ -40,8 +40,11 @@ protected:
     // reports nothing.
     virtual std::unique_ptr<TransferWorker> MakeTransferWorker(ImageData image, FileHandle pipe);
 
-    // How long closing waits for a stopped worker before it tells the user what the device needs.
+    // How long closing, or a stalled run, waits for a stopped worker before it tells the user what the device needs,
+    // or abandons the run.
     DWORD m_closePatienceMs = TransferWorker::kStopPatienceMs;
+    // How long a run goes without a write done before it is stopped as stalled.
+    DWORD m_stallLimitMs = TransferWorker::kStallLimitMs;
     // The run on the taskbar button, and the call for attention at its end; tests give it a recorder.
     TaskbarButton m_taskbar;
 
@@ -59,6 +62,8 @@ private:
     void StartDownload(const std::wstring& imagePath);
     // What the window shows for the end of a run: in a box, or on the result line.
     void ShowEnd(RunEnd end);
+    // A download refused before its first byte: logged with what the run read of the image, and shown.
+    void Refuse(RunEnd end, const DownloadRun& run, bool headerRead);
     // A modal box with the text; the button pressed.
     int ShowText(const TextId& id, UINT type = MB_OK);
     // The window during a run: bar, result line, button, timers, the reason that holds up a shutdown.
@@ -72,6 +77,10 @@ private:
     // The end of a run, handled once: from the worker's end message, or from the run's timer when that message
     // never came.
     void FinishRun();
+    // A run whose device took nothing for the stall limit: stopped, or abandoned when its driver keeps the write.
+    void StopStalledRun();
+    // The window after a run's end: the end shown, the button enabled, the taskbar told.
+    void ShowRunEnded(RunEnd end);
     BOOL OnQueryEndSession();
     // A started run whose worker has not yet ended.
     bool IsTransferring() const;

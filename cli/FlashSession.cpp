@@ -115,20 +115,27 @@ int FlashSession::Info() {
 }
 
 int FlashSession::History() {
-    const std::wstring path = m_options.logPath.empty() ? DefaultRunLog(false).path : ToWide(m_options.logPath);
-    std::string text;
-    if (path.empty() || !AttemptLog::ReadAll(path, text)) {
+    const DefaultLog defaultLog = DefaultRunLog(false);
+    const std::wstring path = m_options.logPath.empty() ? defaultLog.path : ToWide(m_options.logPath);
+    // Lines that wait in the spool belong in the log read.
+    if (m_options.logPath.empty() && defaultLog.fromPolicy)
+        SpooledLog(defaultLog.path, defaultLog.spoolPath).MoveSpool();
+    LogHistory history(m_options.serial);
+    std::uint64_t offset = 0;
+    if (path.empty() || !AttemptLog::ReadLines(path, offset, [&](std::string_view line) {
+            if (const std::optional<RunRecord> record = ParseRunRecord(line))
+                history.Add(*record);
+        })) {
         m_reporter.Error("cannot read the log file " + WideToUtf8(path) + ": " + SystemErrorText(GetLastError()));
         return ExitCodeOf(RunEnd::LogUnwritable);
     }
-    const std::vector<RunRecord> records = ReadRunRecords(text);
+    history.End();
     if (m_options.serial) {
-        const std::vector<RunRecord> attempts = AttemptsOfBoard(records, *m_options.serial);
-        m_reporter.Print(m_options.json ? BoardHistoryJson(attempts) : BoardHistoryText(*m_options.serial, attempts));
+        m_reporter.Print(m_options.json ? BoardHistoryJson(history.Attempts())
+                                        : BoardHistoryText(*m_options.serial, history.Attempts()));
     } else {
-        const HistorySummary summary = SummarizeLog(records);
-        m_reporter.Print(m_options.json ? HistoryJson(WideToUtf8(path), summary)
-                                        : HistoryText(WideToUtf8(path), summary));
+        m_reporter.Print(m_options.json ? HistoryJson(WideToUtf8(path), history.Summary())
+                                        : HistoryText(WideToUtf8(path), history.Summary()));
     }
     return ExitCode::kOk;
 }
@@ -145,9 +152,9 @@ bool FlashSession::OpenLog() {
     if (!policyLog.fromPolicy)
         return true;
     m_logPath = policyLog.path;
-    m_logFromPolicy = true;
-    if (!m_log.Open(m_logPath))
-        WarnPolicyLog(GetLastError());
+    m_policyLog.emplace(policyLog.path, policyLog.spoolPath);
+    if (!m_policyLog->MoveSpool())
+        ReportPolicyLog(SpooledLog::Wrote::Spooled);
     return true;
 }
 
@@ -158,6 +165,28 @@ void FlashSession::WarnPolicyLog(unsigned long error) {
     m_reporter.Error("warning: the log file " + WideToUtf8(m_logPath) +
                      " that the machine policy LogFolder names cannot be written (" + SystemErrorText(error) +
                      "); downloads go on without it");
+}
+
+void FlashSession::ReportPolicyLog(SpooledLog::Wrote wrote) {
+    switch (wrote) {
+    case SpooledLog::Wrote::Folder:
+        if (m_spooling)
+            m_reporter.Error("the log lines kept in " + WideToUtf8(m_policyLog->Spool()) + " were moved to " +
+                             WideToUtf8(m_logPath));
+        m_spooling = false;
+        break;
+    case SpooledLog::Wrote::Spooled:
+        if (!m_spooling)
+            m_reporter.Error("warning: the log file " + WideToUtf8(m_logPath) +
+                             " that the machine policy LogFolder names cannot be written (" +
+                             SystemErrorText(m_policyLog->Error()) + "); its lines are kept in " +
+                             WideToUtf8(m_policyLog->Spool()) + " and moved there once it answers");
+        m_spooling = true;
+        break;
+    case SpooledLog::Wrote::Lost:
+        WarnPolicyLog(m_policyLog->Error());
+        break;
+    }
 }
 
 int FlashSession::Run() {
@@ -193,7 +222,12 @@ std::optional<RunEnd> FlashSession::Board(std::uint32_t& device, SessionTally& t
     TransferFigures figures;
     if (attempted) {
         device = number;
+        if (m_scanner)
+            m_scanner->DropLines(true);
         end = Download(number, figures);
+        // A label scanned while a board is flashed names no board for sure: the one in the socket, or the next?
+        if (m_scanner && m_scanner->DropLines(false) > 0)
+            m_reporter.Error("a line scanned during the download was dropped: scan the next board again");
         if (*end == RunEnd::Written)
             ++tally.ok;
         else if (m_options.repeat && *end != RunEnd::DeviceBusy)
@@ -211,8 +245,9 @@ std::optional<RunEnd> FlashSession::Board(std::uint32_t& device, SessionTally& t
         ++tally.refused;
     if (!GoesOn(*end, tally))
         return end;
-    // A refused board was never flashed: the next name is the next board's.
-    if (!named)
+    // A board refused for its serial may still sit in the socket, and the next name must not be flashed into it. A
+    // scan that was no serial leaves the same board waiting for a good one.
+    if (!named && (*end != RunEnd::SerialRepeated || QueryDevicePresence() == DevicePresence::Absent))
         return std::nullopt;
     m_reporter.Unplug();
     const std::optional<RunEnd> stopped = WaitForUnplug();
@@ -246,11 +281,9 @@ std::optional<RunEnd> FlashSession::NameBoard() {
     }
     if (!m_identity.serial || m_logPath.empty() || m_options.allowRepeatSerial || !m_facts.sha256)
         return std::nullopt;
-    std::string text;
-    if (!AttemptLog::ReadAll(m_logPath, text))
-        return std::nullopt;
-    const std::optional<RunRecord> earlier =
-        FindFlashedBoard(ReadRunRecords(text), *m_identity.serial, *m_facts.sha256);
+    if (!m_flashed)
+        m_flashed.emplace(m_logPath, *m_facts.sha256);
+    const std::optional<RunRecord> earlier = m_flashed->Find(*m_identity.serial);
     if (!earlier)
         return std::nullopt;
     m_reporter.Error("board " + *m_identity.serial + " was flashed with this image at " + earlier->time + " on " +
@@ -347,6 +380,8 @@ RunEnd FlashSession::Download(std::uint32_t device, TransferFigures& figures) {
     RunOutcome outcome = m_run.OpenPipe();
     if (outcome == RunOutcome::NoLibrary)
         ReportDriverProblem();
+    if (outcome == RunOutcome::Ok && !LogStarted(device))
+        return RunEnd::LogUnwritable;
     LARGE_INTEGER start;
     QueryPerformanceCounter(&start);
     if (outcome == RunOutcome::Ok)
@@ -399,9 +434,9 @@ void FlashSession::ReportDriverProblem() {
 
 bool FlashSession::Finish(std::uint32_t device, RunEnd end, const TransferFigures& figures) {
     m_reporter.Result(device, end, figures);
-    if (!m_log.IsOpen())
-        return true;
     RunRecord record = StampedRecord(RunFront::kFlasher, OSTREL_VERSION_TEXT);
+    if (!m_runId.empty())
+        record.id = std::exchange(m_runId, std::string());
     record.identity = m_identity;
     record.image = m_facts;
     record.device = device;
@@ -410,13 +445,32 @@ bool FlashSession::Finish(std::uint32_t device, RunEnd end, const TransferFigure
     record.bytes = figures.bytes;
     record.seconds = figures.seconds;
     record.rate = figures.Rate();
-    if (m_log.Append(RunRecordLine(record)))
-        return true;
-    const DWORD error = GetLastError();
-    if (m_logFromPolicy) {
-        WarnPolicyLog(error);
+    if (end == RunEnd::Written && m_flashed && m_identity.serial)
+        m_flashed->Add(record);
+    // The log has just refused the attempt's start, and said so.
+    if (end == RunEnd::LogUnwritable)
+        return false;
+    return Log(record);
+}
+
+bool FlashSession::LogStarted(std::uint32_t device) {
+    RunRecord record = StampedRecord(RunFront::kFlasher, OSTREL_VERSION_TEXT);
+    record.identity = m_identity;
+    record.image = m_facts;
+    record.device = device;
+    record.result = RunResult::kStarted;
+    m_runId = record.id;
+    return Log(record);
+}
+
+bool FlashSession::Log(const RunRecord& record) {
+    const std::string line = RunRecordLine(record);
+    if (m_policyLog) {
+        ReportPolicyLog(m_policyLog->Append(line));
         return true;
     }
-    m_reporter.Error("cannot write to the log file: " + SystemErrorText(error));
+    if (!m_log.IsOpen() || m_log.Append(line))
+        return true;
+    m_reporter.Error("cannot write to the log file: " + SystemErrorText(GetLastError()));
     return false;
 }

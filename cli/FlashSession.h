@@ -11,12 +11,14 @@
 #include "ConsoleInterrupt.h"
 #include "DownloadRun.h"
 #include "FlashOptions.h"
+#include "FlashedBoards.h"
 #include "FlashOutcome.h"
 #include "FlashReporter.h"
 #include "ImageFacts.h"
 #include "RunRecord.h"
 #include "SerialScanner.h"
 #include "SessionEndWindow.h"
+#include "SpooledLog.h"
 
 class FlashSession {
 public:
@@ -43,14 +45,21 @@ private:
     void ReportDriverProblem();
     // Reports the end of an attempt and logs it; false when the log could not take the line.
     bool Finish(std::uint32_t device, RunEnd end, const TransferFigures& figures);
+    // Logs the attempt's start before its first byte is sent; false when --log's file could not take the line.
+    bool LogStarted(std::uint32_t device);
+    // Appends the line to --log's file or the policy's log; false when --log's file could not take it.
+    bool Log(const RunRecord& record);
+    // Says when the policy's log starts keeping its lines in the spool, and when they reached the folder.
+    void ReportPolicyLog(SpooledLog::Wrote wrote);
     int RunSession();
     // One board, from its name to its unplugging; the end that stops the session, or nothing when it goes on.
     std::optional<RunEnd> Board(std::uint32_t& device, SessionTally& tally);
     // The one rule: whether a session goes on to the next board after one that ended so.
     bool GoesOn(RunEnd end, const SessionTally& tally) const;
 
-    // Opens --log's file, or the file the machine policy names when there is no --log; false when --log's cannot
-    // be opened. The policy's log never stops a download: its trouble is told once.
+    // Opens --log's file, or the log the machine policy names when there is no --log (moving its spool there when
+    // it answers); false when --log's cannot be opened. The policy's log never stops a download: its lines wait in
+    // the spool meanwhile.
     bool OpenLog();
     void WarnPolicyLog(unsigned long error);
     // Names the board of the next download (--serial, or a scan) and refuses one that the log shows
@@ -68,9 +77,14 @@ private:
     DownloadRun m_run;
     ImageFacts m_facts;
     AttemptLog m_log;
+    std::optional<SpooledLog> m_policyLog;
     std::wstring m_logPath;
-    bool m_logFromPolicy = false;
     bool m_policyLogWarned = false;
+    bool m_spooling = false;
+    // The id of the attempt whose start was logged, for its end.
+    std::string m_runId;
+    // Made at the first board named: the boards the log shows flashed with this image.
+    std::optional<FlashedBoards> m_flashed;
     RunIdentity m_identity;
     // Created at the first scan: only --scan reads standard input.
     std::unique_ptr<SerialScanner> m_scanner;

@@ -13,14 +13,16 @@ struct SerialScanner::Shared {
     std::condition_variable changed;
     std::deque<std::string> lines;
     bool ended = false;
+    bool dropping = false;
+    std::size_t dropped = 0;
 
     void Push(std::string line) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
         const std::lock_guard<std::mutex> lock(mutex);
         // Ctrl+Z at the start of a console line is how a console ends its input.
         if (!line.empty() && line.front() == '\x1A')
             ended = true;
+        else if (dropping)
+            ++dropped;
         else if (!ended)
             lines.push_back(std::move(line));
         changed.notify_all();
@@ -34,8 +36,27 @@ struct SerialScanner::Shared {
 
 namespace {
 
+// Takes the lines that `pending` completes out of it: a scanner may be set to end them with CR, LF or CRLF, and a
+// console ends them with CRLF. `afterCr` carries a CR that ended the last piece, whose LF may start the next.
+template <class Text, class Take> void TakeLines(Text& pending, bool& afterCr, const Take& take) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        const auto c = pending[i];
+        if (c != '\r' && c != '\n') {
+            afterCr = false;
+            continue;
+        }
+        if (!(c == '\n' && afterCr && i == start))
+            take(pending.substr(start, i - start));
+        start = i + 1;
+        afterCr = c == '\r';
+    }
+    pending.erase(0, start);
+}
+
 void ReadConsoleLines(HANDLE input, const std::shared_ptr<SerialScanner::Shared>& shared) {
     std::wstring pending;
+    bool afterCr = false;
     for (;;) {
         wchar_t buffer[256];
         DWORD got = 0;
@@ -46,22 +67,21 @@ void ReadConsoleLines(HANDLE input, const std::shared_ptr<SerialScanner::Shared>
             break;
         }
         pending.append(buffer, got);
-        for (std::size_t end; (end = pending.find(L'\n')) != std::wstring::npos; pending.erase(0, end + 1))
-            shared->Push(WideToUtf8(pending.substr(0, end)));
+        TakeLines(pending, afterCr, [&](const std::wstring& line) { shared->Push(WideToUtf8(line)); });
     }
     shared->End();
 }
 
 void ReadPipeLines(HANDLE input, const std::shared_ptr<SerialScanner::Shared>& shared) {
     std::string pending;
+    bool afterCr = false;
     for (;;) {
         char buffer[4096];
         DWORD got = 0;
         if (!ReadFile(input, buffer, sizeof buffer, &got, nullptr) || got == 0)
             break;
         pending.append(buffer, got);
-        for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1))
-            shared->Push(pending.substr(0, end));
+        TakeLines(pending, afterCr, [&](const std::string& line) { shared->Push(line); });
     }
     // A last line without its line end counts as well.
     if (!pending.empty())
@@ -93,4 +113,12 @@ SerialScanner::Read SerialScanner::Next(DWORD milliseconds, std::string& line) {
         return Read::Line;
     }
     return m_shared->ended ? Read::End : Read::Timeout;
+}
+
+std::size_t SerialScanner::DropLines(bool drop) {
+    const std::lock_guard<std::mutex> lock(m_shared->mutex);
+    if (drop)
+        m_shared->dropped = 0;
+    m_shared->dropping = drop;
+    return m_shared->dropped;
 }

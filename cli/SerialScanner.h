@@ -10,7 +10,7 @@
 class SerialScanner {
 public:
     enum class Read {
-        Line,    // `line` holds the next line, without its line end
+        Line,    // `line` holds the next line, without its line end (CR, LF or CRLF)
         End,     // the input has ended (end of file, or Ctrl+Z on a console)
         Timeout, // no line yet
     };
@@ -25,6 +25,9 @@ public:
 
     // Waits up to `milliseconds` for the next line.
     Read Next(DWORD milliseconds, std::string& line);
+    // While `drop` is true, lines read are dropped rather than kept (a board is being flashed); the count of lines
+    // dropped since dropping began.
+    std::size_t DropLines(bool drop);
     // Standard input is a console, where a person can be asked again; else a pipe or a file.
     bool FromConsole() const { return m_console; }
 

@@ -18,9 +18,14 @@ std::string FromWide(const wchar_t* text, std::size_t length) {
 } // namespace
 
 std::string ComputerName() {
-    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
-    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
-    return GetComputerNameW(name, &length) ? FromWide(name, length) : std::string();
+    // The DNS host name, whole: the NetBIOS name keeps only 15 characters, so LINE-STATION-01A and -01B would share
+    // one.
+    DWORD length = 0;
+    GetComputerNameExW(ComputerNameDnsHostname, nullptr, &length);
+    std::wstring name(length, L'\0');
+    if (length == 0 || !GetComputerNameExW(ComputerNameDnsHostname, name.data(), &length))
+        return std::string();
+    return FromWide(name.data(), length);
 }
 
 std::string UserName() {

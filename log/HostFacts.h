@@ -4,7 +4,7 @@
 
 #include <string>
 
-// The computer's name in UTF-8; empty when the system does not tell it.
+// The computer's DNS host name in UTF-8; empty when the system does not tell it.
 std::string ComputerName();
 // The signed-in user's name in UTF-8; empty when the system does not tell it.
 std::string UserName();

@@ -1,8 +1,12 @@
 // The default log's place, from the machine policy or the user's local application data, and stamped records.
 #include "RunLog.h"
 
+#include <cstdint>
+#include <cwctype>
+
 #include <windows.h>
 
+#include "AnsiText.h"
 #include "HostFacts.h"
 #include "MachinePolicy.h"
 
@@ -22,25 +26,35 @@ std::wstring EnvironmentText(const wchar_t* name) {
     return text;
 }
 
+// The folder's path in a short tag of hexadecimal digits (FNV-1a), the same however its letters are cased.
+std::wstring FolderTag(const std::wstring& folder) {
+    std::uint32_t hash = 2166136261u;
+    for (const wchar_t c : folder)
+        hash = (hash ^ static_cast<std::uint32_t>(towlower(c))) * 16777619u;
+    std::wstring tag;
+    for (int shift = 28; shift >= 0; shift -= 4)
+        tag += L"0123456789abcdef"[(hash >> shift) & 0xF];
+    return tag;
+}
+
 } // namespace
 
 DefaultLog DefaultRunLog(bool createFolders) {
     DefaultLog log;
-    const std::wstring policyFolder = PolicyLogFolder();
-    if (!policyFolder.empty()) {
-        wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1];
-        DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
-        if (GetComputerNameW(computer, &length)) {
-            log.path = policyFolder + L"\\" + std::wstring(computer, length) + L".jsonl";
-            log.fromPolicy = true;
-            return log;
-        }
-    }
     const std::wstring appData = EnvironmentText(L"LOCALAPPDATA");
-    if (appData.empty())
-        return log;
     const std::wstring company = appData + L"\\Corvane";
     const std::wstring folder = company + L"\\Ostrel update";
+    const std::wstring policyFolder = PolicyLogFolder();
+    const std::wstring computer = Utf8ToWide(ComputerName());
+    if (!policyFolder.empty() && !computer.empty()) {
+        log.path = policyFolder + L"\\" + computer + L".jsonl";
+        log.fromPolicy = true;
+        if (!appData.empty())
+            log.spoolPath = folder + L"\\spool\\" + computer + L"-" + FolderTag(policyFolder) + L".jsonl";
+        return log;
+    }
+    if (appData.empty())
+        return log;
     if (createFolders) {
         CreateDirectoryW(company.c_str(), nullptr);
         CreateDirectoryW(folder.c_str(), nullptr);

@@ -8,6 +8,10 @@
 struct DefaultLog {
     std::wstring path;       // empty when there is none
     bool fromPolicy = false; // <LogFolder>\<computer name>.jsonl
+    // With the policy: the local file that keeps the lines the folder does not take until it answers again,
+    // %LOCALAPPDATA%\Corvane\Ostrel update\spool\<computer name>-<folder's tag>.jsonl; one per folder, so that
+    // lines never reach a folder they were not written for.
+    std::wstring spoolPath;
 };
 
 // The policy's <LogFolder>\<computer name>.jsonl when the policy is set; else this user's

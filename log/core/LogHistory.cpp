@@ -6,6 +6,9 @@
 namespace {
 
 constexpr std::size_t kShortDigest = 12;
+// A run whose start was logged and whose end never was: the process was killed or the power cut, or it still runs.
+constexpr char kNoEndLogged[] =
+    "no end was logged: the run was cut short (a killed program, a power cut) or still runs";
 
 void Count(HistoryRow& row, const RunRecord& record) {
     ++row.attempts;
@@ -50,34 +53,75 @@ std::string RowJson(const char* by, const HistoryRow& row) {
 
 } // namespace
 
-HistorySummary SummarizeLog(const std::vector<RunRecord>& records) {
-    HistorySummary summary;
-    for (const RunRecord& record : records) {
-        if (record.result.empty() || record.result == RunResult::kStarted)
-            continue;
-        Count(summary.all, record);
-        HistoryRow& image = RowOf(summary.images, record.image.sha256.value_or("none"));
-        Count(image, record);
-        if (!record.image.path.empty())
-            image.path = record.image.path;
-        Count(RowOf(summary.days, record.time.substr(0, 10)), record);
+void LogHistory::Add(const RunRecord& record) {
+    if (record.result.empty())
+        return;
+    const auto sameRun = [&](const RunRecord& start) { return start.id == record.id; };
+    const auto sameFront = [&](const RunRecord& start) {
+        return start.host == record.host && start.front == record.front;
+    };
+    auto open = std::find_if(m_open.begin(), m_open.end(), sameRun);
+    if (open == m_open.end() && record.result != RunResult::kRefused)
+        open = std::find_if(m_open.begin(), m_open.end(), sameFront);
+    if (open != m_open.end()) {
+        // The window wrote its started line under an id of its own before the two shared one: the end of the
+        // same image that follows it from the same station is its end.
+        const bool ends = open->id == record.id ||
+                          (record.result != RunResult::kStarted && open->image.sha256 == record.image.sha256);
+        if (!ends)
+            CountUnended(*open);
+        m_open.erase(open);
     }
-    std::sort(summary.days.begin(), summary.days.end(),
+    if (record.result == RunResult::kStarted)
+        m_open.push_back(record);
+    else
+        Attempt(record);
+}
+
+void LogHistory::End() {
+    for (const RunRecord& start : m_open)
+        CountUnended(start);
+    m_open.clear();
+    std::sort(m_summary.days.begin(), m_summary.days.end(),
               [](const HistoryRow& a, const HistoryRow& b) { return a.key < b.key; });
-    return summary;
+    // ISO 8601 times in UTC sort as text; of two lines of the same moment the later in the log comes first.
+    std::reverse(m_attempts.begin(), m_attempts.end());
+    std::stable_sort(m_attempts.begin(), m_attempts.end(),
+                     [](const RunRecord& a, const RunRecord& b) { return a.time > b.time; });
+}
+
+void LogHistory::Attempt(const RunRecord& attempt) {
+    Count(m_summary.all, attempt);
+    HistoryRow& image = RowOf(m_summary.images, attempt.image.sha256.value_or("none"));
+    Count(image, attempt);
+    if (!attempt.image.path.empty())
+        image.path = attempt.image.path;
+    Count(RowOf(m_summary.days, attempt.time.substr(0, 10)), attempt);
+    if (m_serial && attempt.identity.serial == m_serial)
+        m_attempts.push_back(attempt);
+}
+
+void LogHistory::CountUnended(const RunRecord& start) {
+    RunRecord interrupted = start;
+    interrupted.result = RunResult::kInterrupted;
+    interrupted.reason = kNoEndLogged;
+    Attempt(interrupted);
+}
+
+HistorySummary SummarizeLog(const std::vector<RunRecord>& records) {
+    LogHistory history;
+    for (const RunRecord& record : records)
+        history.Add(record);
+    history.End();
+    return history.Summary();
 }
 
 std::vector<RunRecord> AttemptsOfBoard(const std::vector<RunRecord>& records, const std::string& serial) {
-    std::vector<RunRecord> attempts;
-    for (const RunRecord& record : records) {
-        if (record.identity.serial == serial && record.result != RunResult::kStarted)
-            attempts.push_back(record);
-    }
-    // ISO 8601 times in UTC sort as text; of two lines of the same moment the later in the log comes first.
-    std::reverse(attempts.begin(), attempts.end());
-    std::stable_sort(attempts.begin(), attempts.end(),
-                     [](const RunRecord& a, const RunRecord& b) { return a.time > b.time; });
-    return attempts;
+    LogHistory history(serial);
+    for (const RunRecord& record : records)
+        history.Add(record);
+    history.End();
+    return history.Attempts();
 }
 
 std::string HistoryText(const std::string& logName, const HistorySummary& summary) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,35 @@ struct HistorySummary {
     std::vector<HistoryRow> days;   // oldest first
 };
 
-// Every attempt's end; the window's "started" lines are not attempts of their own.
+// A log read record by record, in the order of its lines, holding only what it shows: the counts, and the attempts
+// of one board. A started line is no attempt of its own; one whose end never came (a killed run, a power cut) counts
+// as an interrupted attempt.
+class LogHistory {
+public:
+    // `serial`: the board whose attempts are kept; none keeps none.
+    explicit LogHistory(std::optional<std::string> serial = std::nullopt) : m_serial(std::move(serial)) {}
+
+    void Add(const RunRecord& record);
+    // The log has ended: the starts still waiting for their end count as interrupted.
+    void End();
+
+    const HistorySummary& Summary() const { return m_summary; }
+    // The board's attempts, newest first, once End was called.
+    const std::vector<RunRecord>& Attempts() const { return m_attempts; }
+
+private:
+    void Attempt(const RunRecord& attempt);
+    void CountUnended(const RunRecord& start);
+
+    std::optional<std::string> m_serial;
+    HistorySummary m_summary;
+    std::vector<RunRecord> m_attempts;
+    // Started lines whose end has not come yet: at most one per station's front end, as a run holds the machine's
+    // download lock.
+    std::vector<RunRecord> m_open;
+};
+
+// Every attempt's end, and the starts without one.
 HistorySummary SummarizeLog(const std::vector<RunRecord>& records);
 // The attempts of the board `serial`, newest first.
 std::vector<RunRecord> AttemptsOfBoard(const std::vector<RunRecord>& records, const std::string& serial);

@@ -23,8 +23,8 @@ inline constexpr char kFlasher[] = "flasher";
 } // namespace RunFront
 
 namespace RunResult {
-inline constexpr char kStarted[] =
-    "started"; // the window's line at a run's start; its end follows in a line of its own
+// A run's line before its first byte is sent; its end follows in a line of its own, with the same id.
+inline constexpr char kStarted[] = "started";
 inline constexpr char kOk[] = "ok";
 inline constexpr char kFailed[] = "failed";
 inline constexpr char kInterrupted[] = "interrupted";
@@ -32,7 +32,8 @@ inline constexpr char kRefused[] = "refused"; // nothing was sent
 } // namespace RunResult
 
 struct RunRecord {
-    std::string id;   // a fresh GUID: lines gathered from many stations can be merged and told apart
+    std::string id;   // a fresh GUID per run, shared by its started line and its end: lines gathered from many
+                      // stations can be merged and told apart
     std::string time; // UTC, ISO 8601 with milliseconds
     std::string front;
     std::string version; // the tool's
@@ -53,6 +54,8 @@ JsonLine& AddIdentity(JsonLine& line, const RunIdentity& identity);
 
 // The record as one JSON line with its line end.
 std::string RunRecordLine(const RunRecord& record);
-// The records of a log's text, in the order of its lines; a line that is no JSON object is skipped (a line cut by a
-// power failure, or text that is not ours).
+// The record of one line of a log; none for a line that is no JSON object (a line cut by a power failure, or text
+// that is not ours).
+std::optional<RunRecord> ParseRunRecord(std::string_view line);
+// The records of a log's text, in the order of its lines; lines that are no record are skipped.
 std::vector<RunRecord> ReadRunRecords(std::string_view text);

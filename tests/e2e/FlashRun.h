@@ -22,6 +22,8 @@ public:
     bool WaitForOutput(const std::string& text, DWORD timeoutMs = 10000);
     // Its exit code once it has ended, or -1 when it still runs after the timeout.
     int Wait(DWORD timeoutMs = 30000);
+    // Ends it at once, as a power cut or the task manager would: it writes nothing more.
+    void Kill() { m_process.Terminate(); }
     // Its standard input, when started with `pipedInput`.
     bool Type(const std::string& text) { return m_process.WriteInput(text); }
     // From its start to its end, as far as Wait saw.

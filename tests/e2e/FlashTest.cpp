@@ -75,7 +75,15 @@ protected:
         return std::make_unique<FlashRun>(AnsiToWide(PathOf("")), arguments);
     }
 
-    std::vector<Json> LogLines(const char* name) const { return JsonLines(FileContents(PathOf(name))); }
+    // The attempts' ends: an attempt that sends logs its start before them (see TheLogKeepsAKilledRunAndATornLine).
+    std::vector<Json> LogLines(const char* name) const {
+        std::vector<Json> lines = JsonLines(FileContents(PathOf(name)));
+        lines.erase(
+            std::remove_if(lines.begin(), lines.end(),
+                           [](const Json& line) { return line.count("result") && line.at("result") == "started"; }),
+            lines.end());
+        return lines;
+    }
 
     static std::string Image(std::size_t size) {
         ImageLayout layout;
@@ -452,6 +460,81 @@ TEST_F(FlashTest, AScanSessionFlashesEachScannedBoardOnceAndRefusesARepeat) {
         EXPECT_EQ(log[i].at("id").size(), 36u);
         EXPECT_NE(log[i].at("id"), log[(i + 1) % log.size()].at("id"));
     }
+
+    // The bench again, its scanner ending lines with CR alone. The board refused as SN-1 stays in the socket: the
+    // label scanned next waits until it is unplugged. A label scanned during a transfer is dropped with a note; a
+    // scan that is no serial leaves the board in the socket waiting for a good one.
+    ASSERT_NE(Device().WaitForLine("replugged", 2), "");
+    FlashRun cr(AnsiToWide(PathOf("")), L"--repeat --scan --log=bench.jsonl image.hdr", true);
+    ASSERT_TRUE(cr.WaitForOutput("scan or type")) << cr.Err();
+    ASSERT_TRUE(cr.Type("SN-1\rSN-4\r"));
+    ASSERT_TRUE(cr.WaitForOutput("unplug the device")) << cr.Err();
+    Sleep(1000);
+    EXPECT_EQ(Captured(), stream + stream) << "the refused board was flashed as SN-4";
+    ASSERT_TRUE(StopDevice());
+    ASSERT_TRUE(cr.WaitForOutput("waiting for a device")) << cr.Err();
+    ASSERT_TRUE(StartDevice({"--throttle", "10000"}));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !Captured().empty(); }));
+    ASSERT_TRUE(cr.Type("SN-9\r"));
+    ASSERT_TRUE(cr.WaitForOutput("device 1: ok")) << cr.Err();
+    EXPECT_NE(cr.Err().find("scanned during the download was dropped"), std::string::npos) << cr.Err();
+    ASSERT_TRUE(StopDevice());
+    // Its third question: the flashed board is out.
+    ASSERT_TRUE(e2e::WaitUntil([&] {
+        cr.WaitForOutput("", 0);
+        std::size_t asked = 0;
+        for (std::size_t at = 0; (at = cr.Out().find("scan or type", at)) != std::string::npos; ++at)
+            ++asked;
+        return asked == 3;
+    }));
+    ASSERT_TRUE(StartDevice());
+    ASSERT_TRUE(cr.Type("SN\x01\rSN-6\r"));
+    ASSERT_TRUE(cr.WaitForOutput("device 2: ok")) << cr.Err();
+    EXPECT_EQ(Captured(), stream);
+    ASSERT_TRUE(cr.Type("\r"));
+    ASSERT_TRUE(StopDevice());
+    EXPECT_EQ(cr.Wait(), 0) << cr.Err();
+    std::vector<std::string> ends;
+    for (const Json& line : LogLines("bench.jsonl"))
+        ends.push_back(line.at("serial") + " " + line.at("result"));
+    EXPECT_EQ(ends, (std::vector<std::string>{"SN-1 ok", "SN-2 ok", "SN-1 refused", "SN-1 refused", "SN-4 ok",
+                                              "null refused", "SN-6 ok"}));
+}
+
+// A log whose last line a power cut tore, then a run killed during its transfer: the next line starts on a line of
+// its own, the killed run leaves its start, which --history counts as interrupted, and the board is flashed again.
+TEST_F(FlashTest, TheLogKeepsAKilledRunAndATornLine) {
+    ASSERT_TRUE(StartDevice({"--stall-after", "8192"}));
+    const std::string image = Image(kHeaderArea + 32 * kChunk);
+    PutImage("image.hdr", image);
+    const std::string torn = "{\"id\":\"torn\",\"time\":\"2026-12-07T1";
+    PutImage("flash.log", torn);
+    // The lines after the torn one.
+    const auto added = [&] { return JsonLines(FileContents(PathOf("flash.log")).substr(torn.size() + 1)); };
+    FlashRun killed(AnsiToWide(PathOf("")), L"--log=flash.log --serial=SN-5 image.hdr");
+    ASSERT_NE(Device().WaitForLine("stalled"), "") << killed.Err();
+    killed.Kill();
+    ASSERT_EQ(killed.Wait(), 1);
+    ASSERT_EQ(added().size(), 1u) << "the torn line swallowed the start";
+    EXPECT_EQ(added()[0].at("result"), "started");
+    EXPECT_EQ(added()[0].at("serial"), "SN-5");
+
+    ASSERT_TRUE(StopDevice());
+    ASSERT_TRUE(StartDevice());
+    const auto again = Start(L"--log=flash.log --serial=SN-5 image.hdr");
+    EXPECT_EQ(again->Wait(), 0) << "an interrupted run never counts as flashed: " << again->Err();
+    const std::vector<Json> lines = added();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1].at("result"), "started");
+    EXPECT_EQ(lines[2].at("result"), "ok");
+    EXPECT_EQ(lines[1].at("id"), lines[2].at("id")) << "a run's start and its end share an id";
+    const auto board = Start(L"--history --log=flash.log --serial=SN-5");
+    EXPECT_EQ(board->Wait(), 0) << board->Err();
+    EXPECT_NE(board->Out().find("board SN-5: 2 attempts\n"), std::string::npos) << board->Out();
+    EXPECT_NE(board->Out().find("  interrupted  "), std::string::npos) << board->Out();
+    const auto summary = Start(L"--history --log=flash.log");
+    EXPECT_EQ(summary->Wait(), 0) << summary->Err();
+    EXPECT_NE(summary->Out().find(": 2 attempts, 1 ok, 1 failed, 0 refused\n"), std::string::npos) << summary->Out();
 }
 
 // The machine policy's folder takes the log of a flasher given none, one file per station; a folder that cannot be
@@ -479,12 +562,24 @@ TEST_F(FlashTest, ThePolicyFolderTakesTheStationsLogAndNeverFailsADownload) {
     EXPECT_EQ(again->Wait(), 65) << "the board is flashed with this image already";
     const auto history = Start(L"--history --serial=SN-9");
     EXPECT_EQ(history->Wait(), 0) << history->Err();
+    // The folder that did not answer at first does now: the lines kept in the spool meanwhile reach it, in order.
+    ASSERT_TRUE(CreateDirectoryA(PathOf("no such folder").c_str(), nullptr));
+    setFolder(AnsiToWide(PathOf("no such folder")));
+    const auto late = Start(L"--history");
+    EXPECT_EQ(late->Wait(), 0) << late->Err();
     RegDeleteValueW(policy, MachinePolicy::kLogFolder);
     RegCloseKey(policy);
 
-    char computer[MAX_COMPUTERNAME_LENGTH + 1];
+    // The DNS host name, which is not cut to 15 characters.
+    char computer[256];
     DWORD length = sizeof computer;
-    ASSERT_TRUE(GetComputerNameA(computer, &length));
+    ASSERT_TRUE(GetComputerNameExA(ComputerNameDnsHostname, computer, &length));
+    EXPECT_NE(unwritable->Err().find("its lines are kept in "), std::string::npos) << unwritable->Err();
+    const std::vector<Json> spooled = JsonLines(FileContents(PathOf("no such folder\\") + computer + ".jsonl"));
+    ASSERT_EQ(spooled.size(), 2u);
+    EXPECT_EQ(spooled[0].at("result"), "started");
+    EXPECT_EQ(spooled[1].at("result"), "ok");
+    EXPECT_NE(late->Out().find(": 1 attempts, 1 ok, 0 failed"), std::string::npos) << late->Out();
     const std::vector<Json> log = LogLines((std::string(computer) + ".jsonl").c_str());
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[0].at("serial"), "SN-9");

@@ -77,7 +77,7 @@ deaf_run() {
     kill -INT "$flasher" && { [ "$1" -eq 1 ] || { sleep 1 && kill -INT "$flasher"; }; }
     wait "$flasher"
     code=$?
-    [ "$code" -eq 130 ] && [ "$(grep -c '"result":"interrupted"' deaf.log)" = 1 ] && [ "$(wc -l <deaf.log)" = 1 ] &&
+    [ "$code" -eq 130 ] && [ "$(grep -c '"result":"interrupted"' deaf.log)" = 1 ] && [ "$(grep -vc '"result":"started"' deaf.log)" = 1 ] &&
         grep -q "did not give up" deaf.out || fail "exit $code, no word of the write or not one log line"
     echo $((($(date +%s%N) - began) / 1000000))
 }

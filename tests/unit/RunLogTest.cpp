@@ -5,6 +5,7 @@
 #include "BoardSerial.h"
 #include "FlashOptions.h"
 #include "LogHistory.h"
+#include "LogLines.h"
 #include "RunRecord.h"
 
 namespace {
@@ -133,6 +134,58 @@ TEST(RunLog, TheHistoryCountsAttemptsPerImageAndDayAndListsABoardNewestFirst) {
         times.push_back(record.time.substr(0, 16) + " " + record.result);
     EXPECT_EQ(times,
               (std::vector<std::string>{"2026-12-07T11:00 refused", "2026-12-06T09:05 ok", "2026-12-06T09:00 failed"}));
+}
+
+// What a power cut or a killed program leaves in a log, and text that is not ours: each damaged line is skipped and
+// the reading goes on, whether the text comes whole or in pieces.
+TEST(RunLog, DamagedLinesAreSkippedAndTheLinesAfterThemRead) {
+    const std::string a = RunRecordLine(Attempt("2026-12-07T10:00:00.000Z", "SN-1", kImageA, "ok"));
+    const std::string b = RunRecordLine(Attempt("2026-12-07T10:01:00.000Z", "SN-2", kImageA, "ok"));
+    const std::string idA = "id-2026-12-07T10:00:00.000Z", idB = "id-2026-12-07T10:01:00.000Z";
+    const struct {
+        const char* what;
+        std::string text;
+        std::vector<std::string> ids;
+    } cases[] = {
+        {"a line appended to a torn one", a.substr(0, 40) + b, {idB}},
+        {"a torn line ended", a.substr(0, 40) + "\n" + b, {idB}},
+        {"NULs where a line was being written", std::string(300, '\0') + b, {idB}},
+        {"NULs after a line", a + std::string(5, '\0') + "\n" + b, {idA, idB}},
+        {"CRLF", a.substr(0, a.size() - 1) + "\r\n" + b, {idA, idB}},
+        {"foreign text and a torn last line", "\xFF\xFEnot ours\n" + a + b.substr(0, 50), {idA}},
+        {"a line longer than any of ours", std::string(LogLines::kLongestLine + 1, '{') + "\n" + b, {idB}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> whole, pieces;
+        for (const RunRecord& record : ReadRunRecords(c.text))
+            whole.push_back(record.id);
+        LogLines lines([&](std::string_view line) {
+            if (const auto record = ParseRunRecord(line))
+                pieces.push_back(record->id);
+        });
+        for (std::size_t at = 0; at < c.text.size(); at += 7)
+            lines.Feed(std::string_view(c.text).substr(at, 7));
+        EXPECT_EQ(whole, c.ids) << c.what;
+        EXPECT_EQ(pieces, c.ids) << c.what << ", read in pieces";
+    }
+}
+
+// A start whose end never came (the run was killed) is an interrupted attempt; a start that its end follows is none.
+TEST(RunLog, AStartWithoutItsEndCountsAsInterrupted) {
+    std::vector<RunRecord> log;
+    for (const char* time : {"2026-12-07T12:00:00.000Z", "2026-12-07T12:10:00.000Z", "2026-12-07T12:20:00.000Z"}) {
+        log.push_back(Attempt(time, "SN-3", kImageB, "started"));
+        log.push_back(Attempt(time, "SN-3", kImageB, "ok"));
+    }
+    log.erase(log.begin() + 1); // the first run was killed: the next start follows its own
+    log.pop_back();             // and so was the last: the log ends with its start
+    const HistorySummary summary = SummarizeLog(log);
+    EXPECT_EQ((std::vector<std::uint32_t>{summary.all.attempts, summary.all.ok, summary.all.failed}),
+              (std::vector<std::uint32_t>{3, 1, 2}));
+    std::vector<std::string> results;
+    for (const RunRecord& record : AttemptsOfBoard(log, "SN-3"))
+        results.push_back(record.result + (record.reason.empty() ? "" : " (no end)"));
+    EXPECT_EQ(results, (std::vector<std::string>{"interrupted (no end)", "ok", "interrupted (no end)"}));
 }
 
 } // namespace

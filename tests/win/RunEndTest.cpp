@@ -43,6 +43,12 @@ protected:
     }
 };
 
+// The same driver, and a device that takes nothing for a second and a half already counts as stalled.
+class StallingDeafWindow : public DeafWindow {
+public:
+    StallingDeafWindow() { m_stallLimitMs = 1500; }
+};
+
 bool AllowsEndSession(HWND hwnd) {
     return SendMessageA(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF) != FALSE;
 }
@@ -182,4 +188,28 @@ TEST(RunEnd, ClosingOnADeviceThatIgnoresTheCancelSaysWhatEndsItAndClosesOnceTheD
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_EQ(boxes, (std::vector<std::string>{dialog.LookupText("extra", "2"), dialog.LookupText("extra", "5")}));
     EXPECT_FALSE(boxLeftUp) << "the box stayed up after the worker had ended";
+}
+
+TEST(RunEnd, AWriteThatNeverReturnsIsGivenUpAtTheStallLimitAndTheWindowStaysUsable) {
+    DropFolder folder;
+    TestDevice device("--stall-after 8192");
+    const std::wstring path = folder.PutImage(L"image.hdr", 1024 + 64 * 2048, 1);
+
+    StallingDeafWindow dialog;
+    RunModalWith(dialog, [&](HWND hwnd) {
+        BoxAnswerer answerer;
+        const std::string present = dialog.LookupText("message", "1024");
+        ASSERT_TRUE(PumpUntil([&] { return ControlText(hwnd, IDC_STATUS) == present; }));
+        const DWORD dropped = GetTickCount();
+        Drop(hwnd, path);
+        ASSERT_FALSE(IsWindowEnabled(GetDlgItem(hwnd, IDC_DOWNLOAD))) << "no run started";
+        const std::string failed = dialog.LookupText("extra", "1");
+        ASSERT_TRUE(PumpUntil([&] { return ControlText(hwnd, IDC_RESULT) == failed; }, 10000))
+            << "the run still waits for its worker";
+        std::printf("a write that never returned was given up %lu ms after the drop\n",
+                    static_cast<unsigned long>(GetTickCount() - dropped));
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(hwnd, IDC_DOWNLOAD)));
+        EXPECT_TRUE(AllowsEndSession(hwnd));
+        EXPECT_EQ(answerer.Texts(), std::vector<std::string>{});
+    });
 }
