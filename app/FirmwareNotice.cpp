@@ -24,15 +24,17 @@ namespace {
 // True when the log shows the image written whole on this PC (by either front end).
 bool WrittenHere(const std::string& sha256) {
     const std::wstring path = DefaultRunLog(false).path;
-    std::string text;
-    if (path.empty() || !AttemptLog::ReadAll(path, text))
-        return false;
     const std::string host = ComputerName();
-    for (const RunRecord& record : ReadRunRecords(text)) {
-        if (record.result == "ok" && record.host == host && record.image.sha256 == sha256)
-            return true;
-    }
-    return false;
+    bool written = false;
+    std::uint64_t offset = 0;
+    // Read line by line: a station's log may be large.
+    if (!path.empty())
+        AttemptLog::ReadLines(path, offset, [&](std::string_view line) {
+            const std::optional<RunRecord> record = ParseRunRecord(line);
+            written = written || (record && record->result == RunResult::kOk && record->host == host &&
+                                  record->image.sha256 == sha256);
+        });
+    return written;
 }
 
 void Refresh(HWND window, const CatalogSettings& settings, const std::shared_ptr<CFirmwareNotice::Shared>& shared) {
