@@ -1,6 +1,8 @@
 // Conversions between the system's ANSI code page and UTF-16, and between UTF-16 and UTF-8.
 #include "AnsiText.h"
 
+#include "Utf16.h"
+
 #include <cstring>
 
 #include <windows.h>
@@ -25,13 +27,8 @@ std::wstring Utf8ToWide(const std::string& text) {
 }
 
 std::string WideToUtf8(const std::wstring& text) {
-    if (text.empty())
-        return {};
-    const int length =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), length, nullptr, nullptr);
-    return utf8;
+    // wchar_t is a UTF-16 unit on Windows: the portable conversion is the one every room uses.
+    return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
 }
 
 std::size_t CopyAsAnsi(const std::wstring& text, char* buffer, std::size_t size, unsigned codePage) {

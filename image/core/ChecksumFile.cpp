@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Utf16.h"
+
 namespace {
 
 constexpr std::size_t kHashDigits = 64;
@@ -44,24 +46,6 @@ std::optional<std::string> LowerHash(std::string_view text) {
     return hash;
 }
 
-void AppendUtf8(std::string& out, std::uint32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 // The file's text as UTF-8: UTF-16 with its byte-order mark (Windows PowerShell 5.1 writes UTF-16LE with `>`),
 // else UTF-8 with or without one. An unpaired surrogate becomes U+FFFD, a last odd byte is dropped.
 std::string Utf8Text(std::string_view bytes) {
@@ -73,19 +57,10 @@ std::string Utf8Text(std::string_view bytes) {
         const auto high = static_cast<unsigned char>(bytes[at + (littleEndian ? 1 : 0)]);
         return static_cast<std::uint32_t>(high << 8 | low);
     };
-    std::string text;
-    for (std::size_t at = 2; at + 1 < bytes.size(); at += 2) {
-        std::uint32_t code = unit(at);
-        const bool high = code >= 0xD800 && code <= 0xDBFF;
-        if (high && at + 3 < bytes.size() && unit(at + 2) >= 0xDC00 && unit(at + 2) <= 0xDFFF) {
-            code = 0x10000 + ((code - 0xD800) << 10) + (unit(at + 2) - 0xDC00);
-            at += 2;
-        } else if (code >= 0xD800 && code <= 0xDFFF) {
-            code = 0xFFFD;
-        }
-        AppendUtf8(text, code);
-    }
-    return text;
+    std::u16string units;
+    for (std::size_t at = 2; at + 1 < bytes.size(); at += 2)
+        units += static_cast<char16_t>(unit(at));
+    return Utf16ToUtf8(units);
 }
 
 std::string_view Trimmed(std::string_view text) {

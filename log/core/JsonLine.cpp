@@ -1,29 +1,9 @@
-// JSON text: UTF-16 to UTF-8, and objects written and read with nlohmann-json.
+// JSON text: objects written and read with nlohmann-json.
 #include "JsonLine.h"
 
 #include <cmath>
 
 namespace {
-
-void AppendUtf8(std::string& out, std::uint32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
-constexpr std::uint32_t kReplacement = 0xFFFD;
 
 // Compact, and never an exception for text that is not UTF-8.
 std::string Dump(const JsonValue& value) {
@@ -31,22 +11,6 @@ std::string Dump(const JsonValue& value) {
 }
 
 } // namespace
-
-std::string Utf16ToUtf8(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t code = text[i];
-        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (code >= 0xD800 && code <= 0xDFFF) {
-            code = kReplacement;
-        }
-        AppendUtf8(out, code);
-    }
-    return out;
-}
 
 std::string JsonString(std::string_view utf8) {
     return Dump(JsonValue(std::string(utf8)));

@@ -9,11 +9,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Utf16.h"
+
 // Members stay in the order they were added: a person reading the log sees the time and the station first.
 using JsonValue = nlohmann::ordered_json;
-
-// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD, so the result is always valid UTF-8.
-std::string Utf16ToUtf8(std::u16string_view text);
 
 // The text as a JSON string with its quotes: control characters, quotes and backslashes escaped, and a byte that is
 // not UTF-8 replaced by U+FFFD, so that the line stays valid UTF-8.
