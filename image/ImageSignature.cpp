@@ -179,6 +179,8 @@ IssuerFacts IssuerFactsOf(PCCERT_CONTEXT issuer) {
         facts.isCa = !decoded.empty() && reinterpret_cast<const CERT_BASIC_CONSTRAINTS2_INFO*>(decoded.data())->fCA;
     }
     BYTE usage[2] = {};
+    // Its "no keyUsage" is a failure with no error: an error left from before must not read as one of its own.
+    SetLastError(0);
     const bool read = Crypt().CertGetIntendedKeyUsage(X509_ASN_ENCODING, issuer->pCertInfo, usage, sizeof usage);
     // It fails with no error when there is no keyUsage; a keyUsage that cannot be read allows nothing.
     facts.hasKeyUsage = read || GetLastError() != 0;

@@ -83,6 +83,10 @@ bool ReadEntry(const Json& item, CatalogEntry& entry, std::string& problem) {
     entry.fileName = MirrorName(entry.file);
     if (entry.fileName.empty())
         return Fail(problem, "\"file\" does not end in a usable file name");
+    // The mirror keeps the catalog's own files and its temporary files beside the images.
+    const std::string lowerName = Lower(entry.fileName);
+    if (lowerName == kCatalogFileName || lowerName == kCatalogSignatureName || lowerName.front() == '~')
+        return Fail(problem, "\"file\" names a file of the mirror's own");
     if (!Number(item, "size", entry.size) || entry.size == 0 || entry.size > kMaxImageSize)
         return Fail(problem, "\"size\" is not a number of bytes from 1 to 4 GiB - 1");
     if (!Text(item, "sha256", true, entry.sha256) || entry.sha256.size() != 64 || !IsHex(entry.sha256))
@@ -125,6 +129,14 @@ CatalogRead ReadCatalogFile(std::string_view bytes) {
         if (!ReadEntry(item, entry, problem))
             return Refuse(CatalogProblem::Malformed,
                           "image " + std::to_string(catalog.images.size() + 1) + ": " + problem);
+        // One name in the mirror is one image: two images of one name would overwrite each other there, and the
+        // gate would judge the one by the other's entry.
+        for (const CatalogEntry& earlier : catalog.images) {
+            if (Lower(earlier.fileName) == Lower(entry.fileName) &&
+                (earlier.size != entry.size || earlier.sha256 != entry.sha256))
+                return Refuse(CatalogProblem::Malformed, "images " + earlier.version + " and " + entry.version +
+                                                             " are both named " + entry.fileName);
+        }
         catalog.images.push_back(std::move(entry));
     }
     return read;

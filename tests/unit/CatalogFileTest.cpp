@@ -52,6 +52,14 @@ TEST(CatalogFile, ReadsWhatTheVendorWritesAndRefusesTheRest) {
         {Catalog(R"({"version":"1","channel":"s","released":"d","file":"a","size":1,"sha256":"abc"})"),
          CatalogProblem::Malformed, "\"sha256\""},
         {Catalog(Entry("1", "s") + ",7"), CatalogProblem::Malformed, "image 2: not an object"},
+        // One name in the mirror for two images, or for the catalog's own file.
+        {Catalog(R"({"version":"2.9","channel":"s","released":"d","file":"2.9/fw.hdr","size":1,"sha256":")" + kHash +
+                 R"("},{"version":"2.10","channel":"s","released":"d","file":"2.10/FW.hdr","size":2,"sha256":")" +
+                 kHash + "\"}"),
+         CatalogProblem::Malformed, "images 2.9 and 2.10 are both named FW.hdr"},
+        {Catalog(R"({"version":"1","channel":"s","released":"d","file":"x/Catalog.json","size":1,"sha256":")" + kHash +
+                 "\"}"),
+         CatalogProblem::Malformed, "\"file\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);

@@ -142,6 +142,11 @@ TEST(RunLog, DamagedLinesAreSkippedAndTheLinesAfterThemRead) {
     const std::string a = RunRecordLine(Attempt("2026-12-07T10:00:00.000Z", "SN-1", kImageA, "ok"));
     const std::string b = RunRecordLine(Attempt("2026-12-07T10:01:00.000Z", "SN-2", kImageA, "ok"));
     const std::string idA = "id-2026-12-07T10:00:00.000Z", idB = "id-2026-12-07T10:01:00.000Z";
+    // Each member found by a linear search as it is read: this line alone would hold a reader for seconds.
+    std::string manyMembers = "{";
+    for (int i = 0; i < 50000; ++i)
+        manyMembers += "\"m" + std::to_string(i) + "\":0,";
+    manyMembers.back() = '}';
     const struct {
         const char* what;
         std::string text;
@@ -154,6 +159,7 @@ TEST(RunLog, DamagedLinesAreSkippedAndTheLinesAfterThemRead) {
         {"CRLF", a.substr(0, a.size() - 1) + "\r\n" + b, {idA, idB}},
         {"foreign text and a torn last line", "\xFF\xFEnot ours\n" + a + b.substr(0, 50), {idA}},
         {"a line longer than any of ours", std::string(LogLines::kLongestLine + 1, '{') + "\n" + b, {idB}},
+        {"a line of many thousand members", manyMembers + "\n" + b, {idB}},
     };
     for (const auto& c : cases) {
         std::vector<std::string> whole, pieces;
