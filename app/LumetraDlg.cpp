@@ -243,6 +243,9 @@ bool CLumetraDlg::StopTransferForClose() {
     // A close already waits for the worker; the window stays usable meanwhile and may be asked again.
     if (m_phase == RunPhase::Stopping)
         return false;
+    // A run whose worker has ended but whose end is not yet handled is finished and logged before the window goes.
+    if (m_phase == RunPhase::Running && !IsTransferring())
+        FinishRun();
     if (IsTransferring()) {
         if (ShowText(Text::kConfirmCloseDuringTransfer, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
             return false;

@@ -53,6 +53,11 @@ std::optional<CatalogRead> LastGood(const std::wstring& mirror, const std::wstri
 }
 
 bool Keep(const std::wstring& mirror, const char* name, const std::string& bytes) {
+    // The same publication again needs no write: in a mirror that users share, another user's copy may not be
+    // replaceable, and a catalog verified in memory must not read as a failure for that.
+    std::string kept;
+    if (ReadSideFile(mirror + Utf8ToWide(name), kept) == SideFileRead::Read && kept == bytes)
+        return true;
     MirrorFile file(mirror, Utf8ToWide(name));
     return file.IsOpen() && file.Take(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()) &&
            file.Commit();
